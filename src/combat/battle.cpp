@@ -1,0 +1,152 @@
+#include "combat/battle.h"
+
+#include <algorithm>
+
+#include "character/arithmetic.h"
+#include "character/records.h"
+#include "combat/encounter.h"
+#include "combat/random.h"
+#include "combat/timing_bar.h"
+#include "console/art_file.h"
+#include "console/text_kit.h"
+
+namespace talvoren {
+
+namespace {
+
+constexpr std::int32_t kAttack = 1;
+constexpr std::int32_t kHeal = 2;
+constexpr std::int32_t kFlee = 99;
+
+enum class BattlePhase { Main, Winner, Loser };
+
+void setHeroDamageRange() {
+    const double factor = levelFactor(player.level, 0.25);
+    player.maxDamage = scaleByFactor(factor, saturatingMultiply(player.strength, 5));
+    player.minDamage = scaleByFactor(factor, saturatingMultiply(player.strength, 3));
+}
+
+void showIntro() {
+    clearScreen();
+    writeText("You have encountered a level ");
+    writeNumber(enemy.level);
+    writeText(" ");
+    writeText(enemy.name);
+    writeText("[!]");
+    endLine();
+    writeRuleLine();
+    const std::string picture = pictureFileFor(enemy.name);
+    if (!picture.empty()) printArtFile(picture);
+    writeRuleLine();
+    pauseForEnter();
+}
+
+void writeCombatant(const std::string& name, std::int32_t health, std::int32_t maxHealth,
+                    std::int32_t level, std::int32_t minDamage, std::int32_t maxDamage) {
+    writeText(name);
+    writeText(" [");
+    writeNumber(health);
+    writeText("/");
+    writeNumber(maxHealth);
+    writeText("]");
+    endLine();
+    writeText("Lvl ");
+    writeNumber(level);
+    writeText(" | ");
+    writeNumber(minDamage);
+    writeText(" -> ");
+    writeNumber(maxDamage);
+    writeText(" dmg");
+    endLine();
+}
+
+std::int32_t showTurnScreen() {
+    clearScreen();
+    writeCombatant(enemy.name, enemy.health, enemy.maxHealth, enemy.level, enemy.minDamage,
+                   enemy.maxDamage);
+    writeCombatant(player.name, player.health, player.maxHealth, player.level, player.minDamage,
+                   player.maxDamage);
+    writeRuleLine();
+    printLine("[1] Attack");
+    printLine("[2] Heal");
+    printLine("[99] Flee");
+    return readMenuChoice();
+}
+
+std::int32_t applyGrade(const std::string& grade, std::int32_t amount) {
+    if (grade == "Critical") return saturatingMultiply(amount, 2);
+    if (grade == "Miss") return 0;
+    return amount;
+}
+
+BattlePhase playAttackTurn() {
+    player.lastHit = rollRange(player.minDamage, player.maxDamage);
+    enemy.lastHit = rollRange(enemy.minDamage, enemy.maxDamage);
+    player.lastHit = applyGrade(runTimingBar(), player.lastHit);
+    enemy.health = saturatingAdd(enemy.health, -static_cast<std::int64_t>(player.lastHit));
+    player.health = saturatingAdd(player.health, -static_cast<std::int64_t>(enemy.lastHit));
+    writeText("You did: ");
+    writeNumber(player.lastHit);
+    writeText(" damage to the ");
+    writeText(enemy.name);
+    endLine();
+    writeText("The ");
+    writeText(enemy.name);
+    writeText(" did ");
+    writeNumber(enemy.lastHit);
+    writeText(" damage to you");
+    endLine();
+    pauseForEnter();
+    if (player.health <= 0) return BattlePhase::Loser;
+    if (enemy.health <= 0) return BattlePhase::Winner;
+    return BattlePhase::Main;
+}
+
+void playHealTurn() {
+    player.lastHit = rollRange(player.minDamage, player.maxDamage);
+    player.lastHit = applyGrade(runTimingBar(), player.lastHit);
+    player.health = std::min(saturatingAdd(player.health, player.lastHit), player.maxHealth);
+    writeText("You healed: ");
+    writeNumber(player.lastHit);
+    writeText(" damage");
+    endLine();
+    pauseForEnter();
+}
+
+}  // namespace
+
+std::string pictureFileFor(const std::string& monsterName) {
+    if (monsterName == "Bear") return "bear.txt";
+    if (monsterName == "Hippopotamus") return "hippopotamus.txt";
+    if (monsterName == "Wasp") return "wasp.txt";
+    if (monsterName == "Raven") return "raven.txt";
+    return {};
+}
+
+std::string runBattle(std::int32_t minLevel, std::int32_t maxLevel) {
+    setHeroDamageRange();
+    generateEnemy(minLevel, maxLevel);
+    BattlePhase phase = BattlePhase::Main;
+    inBattle = true;
+    showIntro();
+    while (inBattle) {
+        if (phase == BattlePhase::Winner) {
+            showVictory();
+            return "won";
+        }
+        if (phase == BattlePhase::Loser) {
+            showDeath();
+            return "lost";
+        }
+        switch (showTurnScreen()) {
+            case kAttack: phase = playAttackTurn(); break;
+            case kHeal: playHealTurn(); break;
+            case kFlee: inBattle = false; break;
+            case kInstantVictoryChoice: phase = BattlePhase::Winner; break;
+            default: break;
+        }
+    }
+    return "lost";
+}
+
+}  // namespace talvoren

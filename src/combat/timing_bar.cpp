@@ -1,0 +1,83 @@
+#include "combat/timing_bar.h"
+
+#include "character/arithmetic.h"
+#include "console/input.h"
+#include "console/text_kit.h"
+
+namespace talvoren {
+
+std::string gradeForFill(std::int32_t filled) {
+    if (filled >= 26) return "Miss";
+    if (filled >= 20) return "Critical";
+    return "Hit";
+}
+
+TextColour cellColour(std::int32_t index, std::int32_t filled) {
+    if (index < filled) return TextColour::Green;
+    if (index < 20) return TextColour::Cyan;
+    if (index < 26) return TextColour::Red;
+    return TextColour::BrightWhite;
+}
+
+char cellCharacter(std::int32_t index, std::int32_t filled) { return index < filled ? ':' : '#'; }
+
+namespace {
+
+// One frame: the cursor homed, then the whole line, changing colour only
+// where it changes, sent to the screen in one piece.
+void drawFrame(std::int32_t filled) {
+    Platform& out = platform();
+    out.homeCursor();
+    out.write("[");
+    TextColour current = TextColour::BrightWhite;
+    std::string run;
+    for (std::int32_t index = 0; index < kBarCells; ++index) {
+        const TextColour colour = cellColour(index, filled);
+        if (colour != current) {
+            out.write(run);
+            run.clear();
+            out.setTextColour(colour);
+            current = colour;
+        }
+        run.push_back(cellCharacter(index, filled));
+    }
+    out.write(run);
+    if (current != TextColour::BrightWhite) out.setTextColour(TextColour::BrightWhite);
+    out.write("]\n");
+    out.flush();
+}
+
+// Keeps key mode for exactly the bar's lifetime, whatever way it is left.
+class KeyPollingScope {
+public:
+    KeyPollingScope() { gameInput().beginKeyPolling(); }
+    ~KeyPollingScope() { gameInput().endKeyPolling(); }
+    KeyPollingScope(const KeyPollingScope&) = delete;
+    KeyPollingScope& operator=(const KeyPollingScope&) = delete;
+};
+
+}  // namespace
+
+std::string runTimingBar() {
+    Platform& out = platform();
+    clearScreen();
+    out.setTextColour(TextColour::BrightWhite);
+    std::string grade;
+    {
+        const KeyPollingScope keyMode;
+        const std::int64_t start = out.steadyMs();
+        std::int32_t filled = 0;
+        for (std::int64_t frame = 1; grade.empty(); ++frame) {
+            filled = saturatingAdd(filled, 1);
+            drawFrame(filled);
+            if (gameInput().pollSpaceBar() == SpacePoll::Pressed) {
+                grade = gradeForFill(filled);
+                printLine(grade);
+            }
+            out.sleepMs(start + frame * kBarFrameMs - out.steadyMs());
+        }
+    }
+    return grade;
+}
+
+}  // namespace talvoren

@@ -1,0 +1,76 @@
+#include "console/art_file.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "console/text_kit.h"
+#include "platform/platform.h"
+
+namespace talvoren {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File openPicture(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return nullptr;
+    return File(std::fopen(path.c_str(), "rb"));
+}
+
+File findPicture(const std::string& path) {
+    if (File file = openPicture(path)) return file;
+    const std::filesystem::path name(path);
+    const std::string folder = platform().installedDataFolder();
+    if (folder.empty() || name.has_parent_path()) return nullptr;
+    return openPicture((std::filesystem::path(folder) / name).string());
+}
+
+// Copies one block, dropping a CR that stands right before a LF. A CR at the
+// end of a block is held back until the next block shows what follows it.
+void copyBlock(std::string_view block, bool& heldCarriageReturn, std::string& out) {
+    out.clear();
+    for (const char c : block) {
+        if (heldCarriageReturn && c != '\n') out.push_back('\r');
+        heldCarriageReturn = c == '\r';
+        if (!heldCarriageReturn) out.push_back(c);
+    }
+}
+
+}  // namespace
+
+void printArtFile(std::string path) {
+    const File file = findPicture(path);
+    if (!file) {
+        printLine("Unable to open file");
+        return;
+    }
+    std::array<char, 64 * 1024> block{};
+    std::string out;
+    out.reserve(block.size());
+    bool heldCarriageReturn = false;
+    char last = '\n';
+    for (;;) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        if (got == 0) break;  // end of file or a read error: stop silently
+        copyBlock(std::string_view(block.data(), got), heldCarriageReturn, out);
+        if (!out.empty()) {
+            writeText(out);
+            platform().flush();
+            last = out.back();
+        }
+    }
+    if (heldCarriageReturn) {
+        writeText("\r");
+        last = '\r';
+    }
+    if (last != '\n') writeText("\n");
+}
+
+}  // namespace talvoren

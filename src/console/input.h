@@ -1,0 +1,58 @@
+// The game's one source of typed input: menus, the name prompt, pauses and
+// the timing bar's key poll all read the same bytes, in order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace talvoren {
+
+// Thrown when standard input has ended; the game then stops at once, cleanly.
+struct EndOfInput {};
+
+enum class SpacePoll { NotPressed, Pressed };
+
+class InputSource {
+public:
+    // Reads one integer the way a menu does: leading white space (line ends
+    // included) is skipped, then an optional sign and decimal digits. An answer
+    // that is not a number, or does not fit 32 bits, has the rest of its line
+    // dropped and gives nullopt. Throws EndOfInput at the end of input.
+    std::optional<std::int32_t> readMenuNumber();
+    // Reads one word: white space is skipped, the word ends at the next white
+    // space or the end of input. Throws EndOfInput when no word comes.
+    std::string readWord();
+    // Drops the rest of a partly read line, only as far as it is already typed
+    // or piped; never waits and never drops a later line.
+    void dropRestOfStartedLine();
+    // Waits for one character and consumes it. Throws EndOfInput.
+    void readOneCharacter();
+
+    // The timing bar's key poll. Never waits. Bytes up to and including the
+    // first space are consumed; bytes after it stay for later reads.
+    // Throws EndOfInput when input has ended and nothing is left.
+    SpacePoll pollSpaceBar();
+    // Key mode for the timing bar; leaving it drops keys mashed after the
+    // press when a person is typing.
+    void beginKeyPolling();
+    void endKeyPolling();
+
+    // Forgets buffered bytes and line state (for a fresh session in tests).
+    void reset();
+
+private:
+    int peekByte(bool wait);  // -1: nothing (end of input when waiting)
+    void consumeByte();
+    bool fill(bool wait);
+
+    std::string buffer_;
+    std::size_t position_ = 0;
+    bool ended_ = false;
+    bool atLineStart_ = true;
+};
+
+// The input of the running game.
+InputSource& gameInput();
+
+}  // namespace talvoren

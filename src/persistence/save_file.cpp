@@ -1,0 +1,134 @@
+#include "persistence/save_file.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "character/arithmetic.h"
+#include "console/text_kit.h"
+#include "platform/platform.h"
+
+namespace talvoren {
+
+std::string formatSave(const Player& hero, const Progress& progress, std::string_view lineEnd) {
+    const std::int32_t numbers[] = {
+        hero.level,      hero.intelligence,     hero.strength,       hero.agility,
+        hero.gold,       hero.experience,       hero.experienceStep, hero.experienceToNext,
+        hero.skillPoints, progress.sceneStep,   progress.actStage,
+    };
+    std::string text(kSaveHeader);
+    text += lineEnd;
+    text += hero.name;
+    text += lineEnd;
+    for (const std::int32_t number : numbers) {
+        text += std::to_string(number);
+        text += lineEnd;
+    }
+    text += std::to_string(progress.questCounter);
+    return text;
+}
+
+std::int32_t parseSaveNumber(std::string_view line) {
+    std::size_t at = 0;
+    auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (at < line.size() && isSpace(line[at])) ++at;
+    bool negative = false;
+    if (at < line.size() && (line[at] == '+' || line[at] == '-')) {
+        negative = line[at] == '-';
+        ++at;
+    }
+    std::int64_t value = 0;
+    constexpr std::int64_t beyond = std::int64_t{1} << 32;  // past every 32-bit value
+    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at) {
+        if (value < beyond) value = value * 10 + (line[at] - '0');
+    }
+    return clampToInt32(negative ? -value : value);
+}
+
+std::vector<std::string> splitSaveLines(std::string_view contents) {
+    std::vector<std::string> lines;
+    while (!contents.empty() && lines.size() < kSaveLineCount) {
+        const std::size_t end = contents.find('\n');
+        std::string_view line = contents.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line.substr(0, kSaveLineLimit));
+        if (end == std::string_view::npos) break;
+        contents.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progress& progress) {
+    std::int32_t* const numberFields[] = {
+        &hero.level,           &hero.intelligence,   &hero.strength,        &hero.agility,
+        &hero.gold,            &hero.experience,     &hero.experienceStep,  &hero.experienceToNext,
+        &hero.skillPoints,     &progress.sceneStep,  &progress.actStage,    &progress.questCounter,
+    };
+    bool isActOne = false;
+    for (std::size_t index = 0; index < lines.size() && index < kSaveLineCount; ++index) {
+        if (index == 0) {
+            isActOne = lines[0] == kSaveHeader;
+        } else if (index == 1) {
+            hero.name = lines[1];
+        } else {
+            *numberFields[index - 2] = parseSaveNumber(lines[index]);
+        }
+    }
+    return isActOne;
+}
+
+void saveGame() {
+    Progress progress{actStage, sceneStep, questCounter};
+    platform().replaceFileAtomically(kSaveFileName,
+                                     formatSave(player, progress, platform().textLineEnd()));
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// Reads no more than a save can hold: 14 lines, each cut at the line limit.
+bool readSaveFile(std::vector<std::string>& lines) {
+    std::error_code error;
+    if (std::filesystem::is_directory(kSaveFileName, error)) return false;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kSaveFileName, "rb"));
+    if (!file) return false;
+    std::string line;
+    bool lineOpen = false;
+    int c = 0;
+    while (lines.size() < kSaveLineCount && (c = std::fgetc(file.get())) != EOF) {
+        lineOpen = true;
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(std::move(line));
+            line.clear();
+            lineOpen = false;
+        } else if (line.size() < kSaveLineLimit + 1) {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    if (lineOpen && lines.size() < kSaveLineCount) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line.substr(0, kSaveLineLimit));
+    }
+    for (std::string& each : lines) {
+        if (each.size() > kSaveLineLimit) each.resize(kSaveLineLimit);
+    }
+    return true;
+}
+
+}  // namespace
+
+void loadGame() {
+    std::vector<std::string> lines;
+    if (!readSaveFile(lines)) {
+        printLine("Unable to open file");
+        return;
+    }
+    if (applySaveLines(lines, loadedPlayer, loadedProgress)) currentScreen = 99;
+}
+
+}  // namespace talvoren

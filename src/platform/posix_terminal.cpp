@@ -1,0 +1,230 @@
+// The POSIX back end: ANSI/xterm escape sequences on a terminal, plain text
+// everywhere else, termios key mode for the timing bar, and signal handlers
+// that always give the player back a working terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix_files.h"
+
+namespace talvoren {
+
+namespace {
+
+constexpr char kResetColours[] = "\x1b[0m";
+
+// Shared with the signal handlers, so plain globals of async-safe types.
+volatile sig_atomic_t keyModeActive = 0;
+volatile sig_atomic_t escapesEnabled = 0;
+struct termios savedTermios;
+struct termios keyModeTermios;
+
+void writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) {
+                struct pollfd out = {fd, POLLOUT, 0};
+                ::poll(&out, 1, 100);
+                continue;
+            }
+            return;  // output closed: the game goes on without it
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
+void restoreTerminalFromSignal() {
+    if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTermios);
+    if (escapesEnabled != 0) writeAll(STDOUT_FILENO, kResetColours, sizeof kResetColours - 1);
+}
+
+void onTerminatingSignal(int signalNumber) {
+    restoreTerminalFromSignal();
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void onStopSignal(int signalNumber) {
+    const int savedErrno = errno;
+    restoreTerminalFromSignal();
+    ::signal(signalNumber, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, signalNumber);
+    ::sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+    ::raise(signalNumber);  // stops here until SIGCONT
+    struct sigaction again {};
+    again.sa_handler = onStopSignal;
+    sigemptyset(&again.sa_mask);
+    again.sa_flags = SA_RESTART;
+    ::sigaction(signalNumber, &again, nullptr);
+    if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &keyModeTermios);
+    errno = savedErrno;
+}
+
+void installHandler(int signalNumber, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(signalNumber, &action, nullptr);
+}
+
+bool terminalWantsEscapes() {
+    if (::isatty(STDOUT_FILENO) == 0) return false;
+    const char* term = std::getenv("TERM");
+    return term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
+}
+
+class PosixTerminal final : public Platform {
+public:
+    PosixTerminal() : escapes_(terminalWantsEscapes()), interactive_(::isatty(STDIN_FILENO) != 0) {
+        escapesEnabled = escapes_ ? 1 : 0;
+        ::signal(SIGPIPE, SIG_IGN);
+        if (escapes_ || interactive_) {
+            installHandler(SIGINT, onTerminatingSignal);
+            installHandler(SIGTERM, onTerminatingSignal);
+            installHandler(SIGHUP, onTerminatingSignal);
+            installHandler(SIGTSTP, onStopSignal);
+        }
+    }
+
+    ~PosixTerminal() override {
+        leaveKeyMode();
+        if (escapes_) pending_ += kResetColours;
+        flush();
+    }
+
+    PosixTerminal(const PosixTerminal&) = delete;
+    PosixTerminal& operator=(const PosixTerminal&) = delete;
+
+    void write(std::string_view text) override {
+        pending_.append(text);
+        if (pending_.size() >= kFlushThreshold) flush();
+    }
+
+    void flush() override {
+        writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
+        pending_.clear();
+    }
+
+    void clearScreen() override { control("\x1b[H\x1b[2J\x1b[3J"); }
+
+    void setTextColour(TextColour colour) override {
+        switch (colour) {
+            case TextColour::Green: control("\x1b[0;32;40m"); break;
+            case TextColour::Cyan: control("\x1b[0;36;40m"); break;
+            case TextColour::Red: control("\x1b[0;31;40m"); break;
+            case TextColour::BrightWhite: control("\x1b[0;97;40m"); break;
+        }
+    }
+
+    void homeCursor() override { control("\x1b[H"); }
+
+    void setTitle(std::string_view title) override {
+        if (!escapes_) return;
+        pending_ += "\x1b]0;";
+        pending_ += title;
+        pending_ += "\x07";
+    }
+
+    void requestWindowSize(int widthPixels, int heightPixels) override {
+        if (!escapes_) return;
+        pending_ += "\x1b[4;" + std::to_string(heightPixels) + ";" + std::to_string(widthPixels) + "t";
+    }
+
+    void sleepMs(std::int64_t milliseconds) override {
+        if (milliseconds <= 0) return;
+        flush();
+        struct timespec rest {
+            static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L
+        };
+        while (::nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+        }
+    }
+
+    std::int64_t calendarSeconds() override { return static_cast<std::int64_t>(::time(nullptr)); }
+
+    std::int64_t steadyMs() override {
+        struct timespec now {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    }
+
+    std::ptrdiff_t readInput(char* buffer, std::size_t capacity, bool wait) override {
+        for (;;) {
+            if (!wait) {
+                struct pollfd in = {STDIN_FILENO, POLLIN, 0};
+                const int ready = ::poll(&in, 1, 0);
+                if (ready < 0 && errno == EINTR) continue;
+                if (ready <= 0) return 0;
+                if ((in.revents & (POLLIN | POLLHUP | POLLERR)) == 0) return 0;
+            }
+            const ssize_t got = ::read(STDIN_FILENO, buffer, capacity);
+            if (got > 0) return got;
+            if (got == 0) return -1;
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) return 0;
+            return -1;
+        }
+    }
+
+    bool inputIsInteractive() override { return interactive_; }
+
+    void enterKeyMode() override {
+        if (!interactive_ || keyModeActive != 0) return;
+        if (::tcgetattr(STDIN_FILENO, &savedTermios) != 0) return;
+        keyModeTermios = savedTermios;
+        keyModeTermios.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        keyModeTermios.c_cc[VMIN] = 1;
+        keyModeTermios.c_cc[VTIME] = 0;
+        keyModeActive = 1;
+        if (::tcsetattr(STDIN_FILENO, TCSANOW, &keyModeTermios) != 0) keyModeActive = 0;
+    }
+
+    void leaveKeyMode() override {
+        if (keyModeActive == 0) return;
+        ::tcflush(STDIN_FILENO, TCIFLUSH);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTermios);
+        keyModeActive = 0;
+    }
+
+    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+        return replaceFileAtomicallyPosix(path, contents);
+    }
+
+    std::string installedDataFolder() override { return installedDataFolderPosix(); }
+
+private:
+    static constexpr std::size_t kFlushThreshold = 64 * 1024;
+
+    void control(const char* sequence) {
+        if (escapes_) pending_ += sequence;
+    }
+
+    bool escapes_;
+    bool interactive_;
+    std::string pending_;
+};
+
+}  // namespace
+
+Platform& nativePlatform() {
+    static PosixTerminal terminal;
+    return terminal;
+}
+
+}  // namespace talvoren

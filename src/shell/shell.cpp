@@ -1,0 +1,68 @@
+#include "shell/shell.h"
+
+#include "character/records.h"
+#include "console/input.h"
+#include "platform/platform.h"
+
+namespace talvoren {
+
+namespace {
+
+constexpr int kWindowWidth = 1000;
+constexpr int kWindowHeight = 500;
+
+void continueLoadedGame() {
+    player.name = loadedPlayer.name;
+    player.level = loadedPlayer.level;
+    player.strength = loadedPlayer.strength;
+    player.intelligence = loadedPlayer.intelligence;
+    player.agility = loadedPlayer.agility;
+    player.gold = loadedPlayer.gold;
+    player.experience = loadedPlayer.experience;
+    player.experienceToNext = loadedPlayer.experienceToNext;
+    player.experienceStep = loadedPlayer.experienceStep;
+    player.skillPoints = loadedPlayer.skillPoints;
+    actStage = loadedProgress.actStage;
+    sceneStep = loadedProgress.sceneStep;
+    questCounter = loadedProgress.questCounter;
+    runActOne(player.name);
+}
+
+}  // namespace
+
+void runShell() {
+    currentScreen = 1;
+    gameRunning = true;
+    backstoryEnabled = true;
+    tutorialEnabled = true;
+    platform().requestWindowSize(kWindowWidth, kWindowHeight);
+    platform().setTitle(kWindowTitle);
+    while (gameRunning) {
+        switch (currentScreen) {
+            case 1: showMainMenu(); break;
+            case 2: startNewGame(); break;
+            case 3: showOptions(); break;
+            case 4:
+                runActOne(loadedPlayer.name);
+                gameRunning = false;
+                break;
+            case 99:
+                continueLoadedGame();
+                gameRunning = false;
+                break;
+            default: gameRunning = false; break;  // no such screen: nothing would ever read
+        }
+    }
+}
+
+int runGame() {
+    try {
+        runShell();
+    } catch (const EndOfInput&) {
+        // Input is gone: stop here, saving nothing.
+    }
+    platform().flush();
+    return 0;
+}
+
+}  // namespace talvoren

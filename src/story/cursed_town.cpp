@@ -1,0 +1,77 @@
+#include <cstdint>
+
+#include "character/arithmetic.h"
+#include "character/character_sheet.h"
+#include "character/records.h"
+#include "combat/battle.h"
+#include "console/text_kit.h"
+#include "persistence/save_file.h"
+#include "story/scenes.h"
+
+namespace talvoren {
+
+namespace {
+
+constexpr std::int32_t kRavensToKill = 10;
+constexpr std::int32_t kLevelToLeave = 21;
+
+void playCallForHelp() {
+    showSpeechScreen("?????", "Help, our town has been cursed!");
+    showSpeechScreen("Phill", "My name is Phill, hurry come quick");
+    sceneStep = 2;
+}
+
+// Printed below the previous screen: this menu does not clear first.
+void playTownMenu() {
+    writeRuleLine();
+    printLine("Town :: Objective :: Kill 5 Ravens");
+    if (questCounter <= kRavensToKill) {
+        writeNumber(static_cast<std::int64_t>(kRavensToKill) - questCounter);
+        writeText(" remaining");
+        endLine();
+    } else {
+        printLine("Level up to 21 to continue your adventure!");
+    }
+    writeRuleLine();
+    printLine("[1] Wander around [ LVL: 16 -- > 20 ]");
+    const bool canContinue = questCounter >= kRavensToKill && player.level >= kLevelToLeave;
+    if (canContinue) printLine("[2] Continue");
+    printLine("[10] Heal");
+    printLine("[11] Character Statistics");
+    printLine("");
+    printLine("[98] Save Game");
+    printLine("[99] Exit Game");
+    switch (readMenuChoice()) {
+        case 1:
+            if (runBattle(16, 20) == "won" && enemy.name == "Raven") {
+                questCounter = saturatingAdd(questCounter, 1);
+            }
+            break;
+        case 2:
+            if (canContinue) {
+                questCounter = 0;
+                sceneStep = 1;
+                actStage = 5;
+            }
+            break;
+        case 10: restoreHealth(); break;
+        case 11: showCharacterStats(); break;
+        case 98: saveGame(); break;
+        case 99: actRunning = false; break;
+        default: break;
+    }
+}
+
+}  // namespace
+
+void playCursedTown() {
+    switch (sceneStep) {
+        case 2: playTownMenu(); break;
+        default:  // step 1, or a step from a damaged save: start the scene over
+            sceneStep = 1;
+            playCallForHelp();
+            break;
+    }
+}
+
+}  // namespace talvoren

@@ -1,0 +1,45 @@
+// Test support: a fresh game on the simulated console, run in a folder of
+// its own so that save files of one test never meet another's.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/simulated_platform.h"
+
+namespace talvoren::testing {
+
+// Folder of the shipped picture files.
+std::filesystem::path pictureFolder();
+
+class GameSession : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs the whole game from the main menu on the scripted input; returns the exit status.
+    int play(std::string_view input);
+    // Copies the four pictures into the session's folder.
+    void addPictures();
+    void writeFile(const std::string& name, std::string_view contents);
+    std::string readFile(const std::string& name) const;
+    bool fileExists(const std::string& name) const;
+    const std::string& transcript() const { return console.transcript(); }
+    // How often `needle` occurs in the transcript.
+    std::size_t count(std::string_view needle) const;
+
+    SimulatedPlatform console;
+    std::filesystem::path folder;
+
+private:
+    std::filesystem::path previousFolder_;
+};
+
+// A save file of Act 1 with the given values in file order.
+std::string saveText(const std::string& name, int level, int intelligence, int strength, int agility,
+                     int gold, int experience, int step, int toNext, int skillPoints, int sceneStep,
+                     int actStage, int questCounter);
+
+}  // namespace talvoren::testing
