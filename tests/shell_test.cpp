@@ -1,10 +1,76 @@
+#include "shell/shell.h"
+
+#include <string>
+#include <vector>
+
 #include "character/records.h"
+#include "console/input.h"
+#include "persistence/save_file.h"
 #include "session.h"
 
 namespace talvoren::testing {
 namespace {
 
-using Shell = GameSession;
+const std::string kRule = "+" + std::string(118, '-') + "+";
+const std::string kStart = "<window 1000x500><title Talvoren -- Build v0.1.0>";
+const std::string kMenu = "<clear>[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> ";
+const std::string kPause = "Press ENTER to continue...\n> ";
+const std::string kNamePrompt = "<clear>Cyrus\n" + kRule +
+                                "Hello Traveller!\nWhat is your name?\n** SPACES ARE NOT ALLOWED **\n" +
+                                kRule + "> ";
+const std::string kCyrus = "<clear>Cyrus\n" + kRule +
+                           "Dubistrum has been waiting for you!\nHe is in the next town over, about 5 miles "
+                           "away.\n" +
+                           kRule + kPause;
+const std::string kRoadNotice = "<clear>" + kRule + ":: NOTICE ::\nNext town is about 15 miles away\n" +
+                                kRule + "You think to your self 'Sure seems like 5 miles...'\n" + kPause;
+const std::string kActEnd =
+    kRule + "You have finished act 1!\nAll your game data has been saved\n" + kRule + kPause;
+
+std::string options(bool backstory, bool tutorial) {
+    return std::string("<clear>[1] ") + (backstory ? "Disable" : "Enable") + " Backstory\n[2] " +
+           (tutorial ? "Disable" : "Enable") + " Tutorial\n[99] Exit\n> ";
+}
+
+std::string backstory(const std::string& name) {
+    return "<clear>Humanity as we know, is in danger. All the peaceful creatures have been driven mad by "
+           "this "
+           "power crystal.\n"
+           "The power crystal can only be destroyed by magic, but wizards are extinct... Except one...\n"
+           "Dubistrum, the only wizard still left alive... But he is too old and frail, but there is a way "
+           "to "
+           "evade it.\n"
+           "There is a legend but has been reported true, the Fountain of Youth, will renew anyone's youth "
+           "upon "
+           "drinking\n"
+           "The old wizard has requested that if anybody will retrieve him a drink from this fountain will "
+           "be "
+           "rewarded.\n"
+           "You, " +
+           name +
+           " are very eager to help the wizard and save humanity as a whole\n"
+           "But there is a tale about the Fountain of Youth, that anyone who drinks from it is... uh... I "
+           "forget "
+           "the tale...\n" +
+           kPause;
+}
+
+class Shell : public GameSession {
+protected:
+    // Another run of the program in the same folder, as after a restart.
+    int replay(std::string_view input) {
+        resetGameState();
+        gameInput().reset();
+        console.clearTranscript();
+        return play(input);
+    }
+    // The transcript cut at every clear, each piece starting with its "<clear>".
+    std::vector<std::string> screens() const {
+        std::vector<std::string> pieces = console.screens();
+        for (std::size_t i = 1; i < pieces.size(); ++i) pieces[i] = "<clear>" + pieces[i];
+        return pieces;
+    }
+};
 
 TEST_F(Shell, MainMenuExitEndsCleanlyAndSavesNothing) {
     EXPECT_EQ(play("99\n"), 0);
@@ -12,6 +78,141 @@ TEST_F(Shell, MainMenuExitEndsCleanlyAndSavesNothing) {
               "<window 1000x500><title Talvoren -- Build v0.1.0><clear>[1] New Game\n[2] Options\n"
               "[3] Credits\n[4] Load Game\n\n[99] Exit\n> ");
     EXPECT_FALSE(fileExists("save1.txt"));
+}
+
+TEST_F(Shell, AnswersNotOnTheMainMenuOnlyRedrawIt) {
+    EXPECT_EQ(play("0\n5\n98\n100\n-1\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu + kMenu + kMenu + kMenu + kMenu + kMenu);
+    EXPECT_EQ(currentScreen, 1);
+    EXPECT_TRUE(backstoryEnabled);
+    EXPECT_TRUE(tutorialEnabled);
+    EXPECT_EQ(loadedPlayer.name, "");
+    EXPECT_FALSE(fileExists("save1.txt"));
+}
+
+TEST_F(Shell, CreditsShowThreeLinesAndPauseThenTheMenu) {
+    EXPECT_EQ(play("3\n\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu +
+                                "<clear>Programmer: Mara Lindqvist\nStory Idear: Tobias Renn\n"
+                                "Game Tester: Ines Okafor\n" +
+                                kPause + kMenu);
+    EXPECT_EQ(console.unreadInput(), 0u);
+}
+
+TEST_F(Shell, OptionsFlipOneFlagPerAnswerAndExitToTheMainMenu) {
+    EXPECT_EQ(play("2\n1\n1\n2\n0\n3\n98\n100\n99\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu + options(true, true) + options(false, true) +
+                                options(true, true) + options(true, false) + options(true, false) +
+                                options(true, false) + options(true, false) + options(true, false) + kMenu);
+    EXPECT_TRUE(backstoryEnabled);
+    EXPECT_FALSE(tutorialEnabled);
+    EXPECT_EQ(currentScreen, 1);
+
+    // Nothing is kept for the next start.
+    EXPECT_EQ(replay("2\n99\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu + options(true, true) + kMenu);
+}
+
+TEST_F(Shell, NewGameTellsTheBackstoryAndStartsTheRoad) {
+    EXPECT_EQ(play("1\nAna\n\n\n"), 0);  // input ends at the road's first pause
+    const auto pieces = screens();
+    ASSERT_EQ(pieces.size(), 6u);
+    EXPECT_EQ(pieces[0], kStart);
+    EXPECT_EQ(pieces[1], kMenu);
+    EXPECT_EQ(pieces[2], kNamePrompt);
+    EXPECT_EQ(pieces[3], backstory("Ana"));
+    EXPECT_EQ(pieces[4], kCyrus);
+    EXPECT_EQ(pieces[5], kRoadNotice);
+    EXPECT_EQ(readFile("save1.txt"), "Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0");
+    // The act sets the ceiling from Intelligence alone; health waits for the first refill.
+    EXPECT_EQ(player.name, "Ana");
+    EXPECT_EQ(player.maxHealth, 125);
+    EXPECT_EQ(player.health, 0);
+}
+
+TEST_F(Shell, WithoutBackstoryTheNamePromptLeadsStraightToCyrus) {
+    // Blank lines and blanks before the name are skipped.
+    EXPECT_EQ(play("2\n1\n99\n1\n\n  \t\n  Bo-7!\n\n"), 0);
+    const auto pieces = screens();
+    ASSERT_EQ(pieces.size(), 8u);
+    EXPECT_EQ(pieces[2], options(true, true));
+    EXPECT_EQ(pieces[3], options(false, true));
+    EXPECT_EQ(pieces[5], kNamePrompt);
+    EXPECT_EQ(pieces[6], kCyrus);
+    EXPECT_EQ(pieces[7], kRoadNotice);
+    EXPECT_EQ(loadedPlayer.name, "Bo-7!");
+    EXPECT_EQ(count("Humanity"), 0u);
+}
+
+TEST_F(Shell, NameWithABlankKeepsTheFirstWordAndThePauseWaitsForEnter) {
+    console.type("1\nAna Smith\n");
+    console.typeAt(2000, "\n");
+    EXPECT_EQ(runGame(), 0);
+    EXPECT_EQ(loadedPlayer.name, "Ana");
+    EXPECT_EQ(count("You, Ana are very eager"), 1u);
+    // The backstory pause dropped " Smith" and its line end and waited for the later Enter;
+    // input then ended at Cyrus' pause, before the act could save.
+    EXPECT_EQ(console.nowMs(), 2000);
+    EXPECT_EQ(transcript().substr(transcript().size() - kCyrus.size()), kCyrus);
+    EXPECT_FALSE(fileExists("save1.txt"));
+}
+
+TEST_F(Shell, LoadWithoutASaveOrWithAnotherHeaderStaysAtTheMenu) {
+    EXPECT_EQ(play("4\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu + "Unable to open file\n" + kMenu);
+
+    for (const char* header : {"act 1", "Act 1 "}) {
+        SCOPED_TRACE(header);
+        writeFile("save1.txt", header + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5));
+        EXPECT_EQ(replay("4\n99\n"), 0);
+        EXPECT_EQ(transcript(), kStart + kMenu + kMenu);
+    }
+}
+
+TEST_F(Shell, LoadingTheEndOfTheActSavesAgainAndEnds) {
+    const std::string save = saveText("Bo", 3, 7, 6, 5, 120, 300, 100, 300, 2, 1, 6, 0);
+    writeFile("save1.txt", save + "\nline fifteen");
+    EXPECT_EQ(play("4\n\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu + kActEnd);
+    EXPECT_EQ(readFile("save1.txt"), save);  // rewritten by the game, without the extra line
+    EXPECT_EQ(console.unreadInput(), 0u);
+    EXPECT_FALSE(actRunning);
+    EXPECT_FALSE(gameRunning);
+}
+
+TEST_F(Shell, LoadedGameTakesOnlyTheSavedFields) {
+    const std::string save = saveText("Bo", 3, 7, 6, 5, 120, 300, 100, 300, 2, 1, 2, 4);
+    writeFile("save1.txt", save);
+    player.health = 42;
+    player.lastHit = 9;
+    player.minDamage = 3;
+    player.maxDamage = 4;
+    player.maxHealth = 1;
+    EXPECT_EQ(play("4\n99\n"), 0);  // the wizard's town menu, then "[99] Exit Game"
+    EXPECT_EQ(count("Town :: Objectives :: Speak to the Wizard"), 1u);
+    EXPECT_EQ(count("You have finished act 1!"), 0u);
+    EXPECT_EQ(formatSave(player, Progress{actStage, sceneStep, questCounter}, "\n"), save);
+    EXPECT_EQ(player.health, 42);
+    EXPECT_EQ(player.lastHit, 9);
+    EXPECT_EQ(player.minDamage, 3);
+    EXPECT_EQ(player.maxDamage, 4);
+    EXPECT_EQ(player.maxHealth, 175);  // Intelligence x 25 at the start of the act
+
+    writeFile("save1.txt", saveText("Huge", 1, 2147483647, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0));
+    EXPECT_EQ(replay("4\n99\n"), 0);
+    EXPECT_EQ(player.maxHealth, 2147483647);
+}
+
+TEST_F(Shell, StageOutsideTheActStartsTheRoadAgain) {
+    for (const int stage : {0, 7, -1}) {
+        SCOPED_TRACE(stage);
+        writeFile("save1.txt", saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 3, stage, 2));
+        EXPECT_EQ(replay("4\n"), 0);  // input ends at the road notice
+        EXPECT_EQ(transcript(), kStart + kMenu + kRoadNotice);
+        EXPECT_EQ(actStage, 1);
+        EXPECT_EQ(sceneStep, 1);
+        EXPECT_EQ(readFile("save1.txt"), saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 1, 1, 2));
+    }
 }
 
 }  // namespace

@@ -48,7 +48,9 @@ bool replaceFileAtomicallyPosix(const std::string& path, std::string_view conten
         mode = existing.st_mode & 07777;
     }
     const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+    // A temporary left by an earlier crash may be read-only; it must not block saving.
+    ::unlink(temporary.c_str());
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return false;
     bool written = writeWhole(fd, contents) && ::fsync(fd) == 0;
     written = (::close(fd) == 0) && written;

@@ -75,6 +75,34 @@ void onStopSignal(int signalNumber) {
     errno = savedErrno;
 }
 
+// Back in the foreground after any stop, SIGSTOP included, which no handler
+// sees: the shell has reset the terminal meanwhile, so the bar takes key mode again.
+void onContinue(int) {
+    const int savedErrno = errno;
+    if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &keyModeTermios);
+    errno = savedErrno;
+}
+
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
+
+// Holds the handlers off while key mode changes, so that none of them runs
+// between the terminal's change and the flag's.
+class HandlersHeld {
+public:
+    HandlersHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signalNumber : kHandledSignals) sigaddset(&held, signalNumber);
+        ::sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~HandlersHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    HandlersHeld(const HandlersHeld&) = delete;
+    HandlersHeld& operator=(const HandlersHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
 void installHandler(int signalNumber, void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;
@@ -98,7 +126,9 @@ public:
             installHandler(SIGINT, onTerminatingSignal);
             installHandler(SIGTERM, onTerminatingSignal);
             installHandler(SIGHUP, onTerminatingSignal);
+            installHandler(SIGQUIT, onTerminatingSignal);
             installHandler(SIGTSTP, onStopSignal);
+            installHandler(SIGCONT, onContinue);
         }
     }
 
@@ -186,6 +216,7 @@ public:
 
     void enterKeyMode() override {
         if (!interactive_ || keyModeActive != 0) return;
+        const HandlersHeld held;
         if (::tcgetattr(STDIN_FILENO, &savedTermios) != 0) return;
         keyModeTermios = savedTermios;
         keyModeTermios.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
@@ -197,6 +228,7 @@ public:
 
     void leaveKeyMode() override {
         if (keyModeActive == 0) return;
+        const HandlersHeld held;
         ::tcflush(STDIN_FILENO, TCIFLUSH);
         ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTermios);
         keyModeActive = 0;

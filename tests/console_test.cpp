@@ -1,0 +1,83 @@
+#include <filesystem>
+#include <string>
+
+#include "console/art_file.h"
+#include "console/text_kit.h"
+#include "session.h"
+
+namespace talvoren::testing {
+namespace {
+
+const std::string kRule = "+" + std::string(118, '-') + "+";
+
+using TextKit = GameSession;
+
+TEST_F(TextKit, LinesRulesDialogueAndTheSpeechScreen) {
+    EXPECT_EQ(ruleLine, kRule);
+
+    printLine("");
+    printLine("two\nrows");
+    writeRuleLine();
+    showDialogue("Cyrus", "Hello Traveller!\nWhat is your name?");
+    EXPECT_EQ(transcript(),
+              "\ntwo\nrows\n" + kRule + "Cyrus\n" + kRule + "Hello Traveller!\nWhat is your name?\n" + kRule);
+
+    console.clearTranscript();
+    console.type("\n");
+    showSpeechScreen("Jimmy", "You may enter");
+    EXPECT_EQ(transcript(),
+              "<clear>Jimmy\n" + kRule + "You may enter\n" + kRule + "Press ENTER to continue...\n> ");
+    EXPECT_EQ(console.unreadInput(), 0u);
+}
+
+TEST_F(TextKit, MenuPromptTurnsANonNumberIntoNoChoice) {
+    console.type("7\nseven\n");
+    EXPECT_EQ(readMenuChoice(), 7);
+    EXPECT_EQ(readMenuChoice(), kNotOnAnyMenu);
+    EXPECT_EQ(transcript(), "> > ");
+}
+
+using ArtFile = GameSession;
+
+TEST_F(ArtFile, CopiesLinesAsTheyAre) {
+    struct Case {
+        const char* what;
+        std::string contents;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"empty file", "", ""},
+        {"last line without line end", "  /\\_/\\\n ( o.o )", "  /\\_/\\\n ( o.o )\n"},
+        {"Windows line ends", "ab\r\ncd\r\n", "ab\ncd\n"},
+        {"empty lines", "\n\n\n", "\n\n\n"},
+        {"CR not before a line end stays", "a\rb\n", "a\rb\n"},
+        {"CR at the very end", "ab\r", "ab\r\n"},
+        {"trailing blanks kept", "x  \n\ty\n", "x  \n\ty\n"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        console.clearTranscript();
+        writeFile("art.txt", each.contents);
+        printArtFile("art.txt");
+        EXPECT_EQ(transcript(), each.shown);
+    }
+}
+
+TEST_F(ArtFile, CarriageReturnSplitFromItsLineEndAcrossAReadStillGoes) {
+    // The copy reads in 64 KiB blocks; put the CR last in one block and the LF first in the next.
+    const std::string firstLine(64 * 1024 - 1, '#');
+    writeFile("big.txt", firstLine + "\r\nend\r\n");
+    printArtFile("big.txt");
+    EXPECT_EQ(transcript(), firstLine + "\nend\n");
+}
+
+TEST_F(ArtFile, UnopenableFileSaysSoOnALineOfItsOwn) {
+    printArtFile("missing.txt");
+    std::filesystem::create_directory(folder / "pictures");
+    printArtFile("pictures");
+    printArtFile("");
+    EXPECT_EQ(transcript(), "Unable to open file\nUnable to open file\nUnable to open file\n");
+}
+
+}  // namespace
+}  // namespace talvoren::testing

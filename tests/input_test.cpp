@@ -1,0 +1,131 @@
+#include "console/input.h"
+
+#include <optional>
+#include <string>
+
+#include "character/records.h"
+#include "session.h"
+#include "shell/shell.h"
+
+namespace talvoren::testing {
+namespace {
+
+const std::string kStart = "<window 1000x500><title Talvoren -- Build v0.1.0>";
+const std::string kMenu = "<clear>[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> ";
+const std::string kOptions = "<clear>[1] Disable Backstory\n[2] Disable Tutorial\n[99] Exit\n> ";
+const std::string kCredits =
+    "<clear>Programmer: Mara Lindqvist\nStory Idear: Tobias Renn\nGame Tester: Ines Okafor\n"
+    "Press ENTER to continue...\n> ";
+
+std::string menus(int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += kMenu;
+    return all;
+}
+
+using Input = GameSession;
+
+TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
+    console.type("  -5\n+2\n\n\t2147483647 -2147483648 12abc\n7 2147483648 5\n-2147483649\n- 3\n+\n9");
+    InputSource& input = gameInput();
+    EXPECT_EQ(input.readMenuNumber(), -5);
+    EXPECT_EQ(input.readMenuNumber(), 2);
+    EXPECT_EQ(input.readMenuNumber(), 2147483647);
+    EXPECT_EQ(input.readMenuNumber(), -2147483647 - 1);
+    EXPECT_EQ(input.readMenuNumber(), 12);
+    EXPECT_EQ(input.readMenuNumber(), std::nullopt);  // "abc", its line dropped
+    EXPECT_EQ(input.readMenuNumber(), 7);
+    EXPECT_EQ(input.readMenuNumber(), std::nullopt);  // past 32 bits: " 5" goes with it
+    EXPECT_EQ(input.readMenuNumber(), std::nullopt);  // below 32 bits
+    EXPECT_EQ(input.readMenuNumber(), std::nullopt);  // a sign alone: " 3" goes with it
+    EXPECT_EQ(input.readMenuNumber(), std::nullopt);
+    EXPECT_EQ(input.readMenuNumber(), 9);
+    EXPECT_THROW(input.readMenuNumber(), EndOfInput);
+    EXPECT_THROW(input.readMenuNumber(), EndOfInput);  // and stays ended
+
+    console.type("\n \t Ana Smith\nBo");
+    input.reset();
+    EXPECT_EQ(input.readWord(), "Ana");
+    EXPECT_EQ(input.readWord(), "Smith");
+    EXPECT_EQ(input.readWord(), "Bo");
+    EXPECT_THROW(input.readWord(), EndOfInput);
+}
+
+TEST_F(Input, BadAnswerDropsItsLineAndRedrawsTheMenuOnce) {
+    // Each bad answer would otherwise leave "1" or "2" to open a screen.
+    EXPECT_EQ(play("abc 1\n2147483648 1\n-99999999999 2\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + menus(4));
+    EXPECT_EQ(currentScreen, 1);
+}
+
+TEST_F(Input, SignedNumbersAndTwoAnswersOnOneLine) {
+    // -5 is a number not on the menu, so "+2" on the same line still counts.
+    EXPECT_EQ(play("-5 +2\n1 2\n99\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + menus(2) + kOptions +
+                                "<clear>[1] Enable Backstory\n[2] Disable Tutorial\n[99] Exit\n> "
+                                "<clear>[1] Enable Backstory\n[2] Enable Tutorial\n[99] Exit\n> " +
+                                kMenu);
+}
+
+TEST_F(Input, BareEnterAtAMenuKeepsItWaiting) {
+    EXPECT_EQ(play("\n\n  \n\t\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStart + kMenu);
+}
+
+TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
+    const std::string rule = "+" + std::string(118, '-') + "+";
+    const std::string namePrompt = "** SPACES ARE NOT ALLOWED **\n" + rule + "> ";
+    const std::string pause = "Press ENTER to continue...\n> ";
+    struct Case {
+        const char* input;
+        std::string endsWith;
+    };
+    const Case cases[] = {
+        {"", "[99] Exit\n> "},                                   // main menu
+        {"abc", "[99] Exit\n> "},                                // a bad answer cut short
+        {"2\n", "[2] Disable Tutorial\n[99] Exit\n> "},          // options
+        {"1\n", namePrompt},                                     // name prompt
+        {"1\n \n\n", namePrompt},                                // only blank lines for a name
+        {"3\n", pause},                                          // credits
+        {"1\nAna\n", "I forget the tale...\n" + pause},          // backstory
+        {"1\nAna\n\n", "about 5 miles away.\n" + rule + pause},  // Cyrus
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(std::string("input '") + each.input + "'");
+        SimulatedPlatform fresh;
+        setPlatform(fresh);
+        resetGameState();
+        gameInput().reset();
+        fresh.type(each.input);
+        EXPECT_EQ(runGame(), 0);
+        const std::string& text = fresh.transcript();
+        ASSERT_GE(text.size(), each.endsWith.size());
+        EXPECT_EQ(text.substr(text.size() - each.endsWith.size()), each.endsWith);
+        EXPECT_EQ(fresh.unreadInput(), 0u);
+        EXPECT_FALSE(fileExists("save1.txt"));
+    }
+    setPlatform(console);
+}
+
+TEST_F(Input, PauseDropsOnlyWhatIsAlreadyTyped) {
+    // The rest of the "3" line is half typed; its line end comes a second later.
+    console.type("3 xyz");
+    console.typeAt(1000, "\n99\n");
+    EXPECT_EQ(runGame(), 0);
+    // Had the pause waited for the line end to drop it, the next menu would read "9".
+    EXPECT_EQ(transcript(), kStart + kMenu + kCredits + kMenu);
+    EXPECT_EQ(console.nowMs(), 1000);
+    EXPECT_EQ(console.unreadInput(), 0u);
+}
+
+TEST_F(Input, PauseWaitsForOneFreshCharacterAndTakesOnlyThat) {
+    console.type("3\n");
+    console.typeAt(5000, "x2\n99\n99\n");
+    EXPECT_EQ(runGame(), 0);
+    // The pause skips the line end behind "3", waits, and takes only "x": "2" opens the options.
+    EXPECT_EQ(transcript(), kStart + kMenu + kCredits + kMenu + kOptions + kMenu);
+    EXPECT_EQ(console.nowMs(), 5000);
+}
+
+}  // namespace
+}  // namespace talvoren::testing

@@ -1,0 +1,259 @@
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "character/records.h"
+#include "console/input.h"
+#include "persistence/save_file.h"
+#include "session.h"
+#include "shell/shell.h"
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/posix_files.h"
+#endif
+
+namespace talvoren::testing {
+namespace {
+
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+
+const std::string kAnaSave = "Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0";
+
+TEST(SaveWriter, NewHeroGivesTheFourteenLinesInFileOrder) {
+    Player ana;
+    ana.name = "Ana";
+    EXPECT_EQ(formatSave(ana, Progress{}, "\n"), kAnaSave);
+    EXPECT_EQ(formatSave(ana, Progress{}, "\r\n"),
+              "Act 1\r\nAna\r\n1\r\n5\r\n5\r\n5\r\n0\r\n0\r\n25\r\n50\r\n0\r\n1\r\n1\r\n0");
+
+    // Every field distinct, so a swapped pair of lines shows; health is not saved.
+    const Player hero{"Bo Rin", 2, 111, 1, 1, 1, 1, 4, 3, 6, -7, 8, 10, 9, kMin};
+    EXPECT_EQ(formatSave(hero, Progress{5, 11, kMax}, "\n"),
+              "Act 1\nBo Rin\n2\n3\n4\n6\n-7\n8\n9\n10\n-2147483648\n11\n5\n2147483647");
+}
+
+class SaveFile : public GameSession {
+protected:
+    // Loads `contents` as the save file; true when the game would continue it.
+    bool load(const std::string& contents) {
+        writeFile("save1.txt", contents);
+        currentScreen = 1;
+        loadGame();
+        return currentScreen == 99;
+    }
+    // The holding records as the game would write them.
+    static std::string loaded() { return formatSave(loadedPlayer, loadedProgress, "\n"); }
+};
+
+TEST_F(SaveFile, SaveGameWritesTheLiveHeroAndProgress) {
+    player.name = "Ana";
+    saveGame();
+    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
+    EXPECT_FALSE(fileExists("save1.txt.tmp"));
+
+    player.gold = 40;
+    actStage = 3;
+    saveGame();  // a second save replaces the first whole
+    EXPECT_EQ(readFile("save1.txt"), "Act 1\nAna\n1\n5\n5\n5\n40\n0\n25\n50\n0\n1\n3\n0");
+    EXPECT_EQ(transcript(), "");  // saving prints nothing
+
+    // Every field different, so a swapped pair of lines in the reader would show.
+    player = Player{"Bo Rin", 2, 111, 1, 1, 1, 1, -4, kMax, 6, kMin, 8, 10, 9, -3};
+    actStage = 4;
+    sceneStep = 2;
+    questCounter = 3;
+    saveGame();
+    currentScreen = 1;
+    loadGame();
+    EXPECT_EQ(currentScreen, 99);
+    EXPECT_EQ(loaded(), readFile("save1.txt"));
+    EXPECT_EQ(loadedPlayer.health, 0);  // never part of a save
+}
+
+TEST_F(SaveFile, ReaderTakesEachLineItFinds) {
+    const std::string cara = saveText("Cara", 9, 8, 7, 6, 5, 4, 3, 2, 1, 3, 5, 2);
+    EXPECT_TRUE(load(cara));
+    // A short file keeps the earlier values of the lines it lacks.
+    EXPECT_TRUE(load("Act 1\nDan\n3"));
+    EXPECT_EQ(loaded(), saveText("Dan", 3, 8, 7, 6, 5, 4, 3, 2, 1, 3, 5, 2));
+    // Lines past the fourteenth are ignored.
+    EXPECT_TRUE(load(cara + "\n777\n888"));
+    EXPECT_EQ(loaded(), cara);
+    // Windows line ends, and a name with blanks loads whole.
+    EXPECT_TRUE(
+        load("Act 1\r\nAna Maria\r\n2\r\n6\r\n7\r\n8\r\n9\r\n10\r\n50\r\n125\r\n5\r\n2\r\n3\r\n4\r\n"));
+    EXPECT_EQ(loaded(), saveText("Ana Maria", 2, 6, 7, 8, 9, 10, 50, 125, 5, 2, 3, 4));
+    // Damaged numbers read like atoi, saturating past 32 bits; negative ones are kept.
+    EXPECT_TRUE(load("Act 1\nGil\nabc\n12abc\n99999999999\n-99999999999\n-3\n\n 8\n+9\n-0\n1\n7\n0"));
+    EXPECT_EQ(loaded(), "Act 1\nGil\n0\n12\n2147483647\n-2147483648\n-3\n0\n8\n9\n0\n1\n7\n0");
+    EXPECT_EQ(transcript(), "");
+}
+
+TEST_F(SaveFile, OnlyTheExactHeaderContinuesTheGame) {
+    const std::string body = "\nFay\n4\n5\n5\n5\n0\n0\n25\n50\n0\n1\n2\n0";
+    for (const char* header : {"act 1", "Act 1 ", " Act 1", "Act 2", "Act 1\t", ""}) {
+        SCOPED_TRACE(std::string("header '") + header + "'");
+        EXPECT_FALSE(load(header + body));
+        // The other lines are stored all the same; only the continue step would use them.
+        EXPECT_EQ(loaded(), "Act 1" + body);
+    }
+    EXPECT_EQ(transcript(), "");
+}
+
+TEST(SaveNumbers, ReadLikeAtoiButSaturate) {
+    struct Case {
+        const char* line;
+        std::int32_t value;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"42", 42}, {"-3", -3}, {"+4", 4}, {"  \t7", 7}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"-", 0},
+        {"- 5", 0}, {"1 2", 1}, {"0000000000000000000000000012", 12},
+        {"2147483647", kMax}, {"2147483648", kMax}, {"99999999999999999999999999", kMax},
+        {"-2147483648", kMin}, {"-2147483649", kMin}, {"-99999999999999999999999999", kMin},
+    };
+    // clang-format on
+    for (const Case& each : cases) {
+        EXPECT_EQ(parseSaveNumber(each.line), each.value) << "line '" << each.line << "'";
+    }
+}
+
+TEST_F(SaveFile, EmptyFileChangesNothingAndUnopenableOneSaysSo) {
+    EXPECT_FALSE(load(""));
+    EXPECT_EQ(loaded(), "Act 1\n\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0");
+    EXPECT_EQ(transcript(), "");
+
+    std::filesystem::remove(folder / "save1.txt");
+    loadGame();
+    std::filesystem::create_directory(folder / "save1.txt");
+    loadGame();
+    EXPECT_EQ(transcript(), "Unable to open file\nUnable to open file\n");
+    EXPECT_EQ(currentScreen, 1);
+}
+
+// The in-memory splitter must read a file the way loadGame reads it from disk.
+TEST_F(SaveFile, SplitterAgreesWithTheFileReader) {
+    const std::string contents[] = {
+        kAnaSave,
+        kAnaSave + "\n",
+        "Act 1\r\nHal\r\n3\r\n",
+        "Act 1\nIvy\n\n\n4",
+        "Act 1\nJo\r\r\n5\r",
+        saveText("Kai", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12) + "\n13\n14",
+        "\n\n\n",
+        "x",
+    };
+    for (const std::string& text : contents) {
+        SCOPED_TRACE(text);
+        Player hero;
+        Progress progress;
+        const bool isActOne = applySaveLines(splitSaveLines(text), hero, progress);
+        loadedPlayer = Player{};
+        loadedProgress = Progress{};
+        EXPECT_EQ(load(text), isActOne);
+        EXPECT_EQ(loaded(), formatSave(hero, progress, "\n"));
+    }
+}
+
+#ifndef _WIN32
+
+using AtomicSave = GameSession;
+
+TEST_F(AtomicSave, ReplacesTheWholeFileAndLeavesNoTemporary) {
+    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave));
+    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
+    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "short"));
+    EXPECT_EQ(readFile("save1.txt"), "short");
+    EXPECT_FALSE(fileExists("save1.txt.tmp"));
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator{}), 1);
+
+    // Nowhere to write: nothing is created.
+    EXPECT_FALSE(replaceFileAtomicallyPosix("no-such-folder/save1.txt", kAnaSave));
+    EXPECT_FALSE(fileExists("no-such-folder"));
+}
+
+TEST_F(AtomicSave, ReadOnlySaveIsLeftUntouched) {
+    writeFile("save1.txt", "old save");
+    ASSERT_EQ(::chmod("save1.txt", 0444), 0);
+    // Refused even for a user whom permissions do not stop.
+    EXPECT_FALSE(replaceFileAtomicallyPosix("save1.txt", kAnaSave));
+    EXPECT_EQ(readFile("save1.txt"), "old save");
+    EXPECT_FALSE(fileExists("save1.txt.tmp"));
+    struct stat info {};
+    ASSERT_EQ(::stat("save1.txt", &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    ::chmod("save1.txt", 0644);
+}
+
+TEST_F(AtomicSave, StaleTemporaryDoesNotStopTheNextSave) {
+    writeFile("save1.txt.tmp", std::string(5000, 'x'));
+    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave));
+    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
+    EXPECT_FALSE(fileExists("save1.txt.tmp"));
+
+    // Left behind read-only, it must not block saving either.
+    writeFile("save1.txt.tmp", "stale");
+    ASSERT_EQ(::chmod("save1.txt.tmp", 0444), 0);
+    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "newer"));
+    EXPECT_EQ(readFile("save1.txt"), "newer");
+    EXPECT_FALSE(fileExists("save1.txt.tmp"));
+}
+
+TEST_F(AtomicSave, WriteErrorKeepsTheOldSaveAndLeavesNoTemporary) {
+    writeFile("save1.txt", kAnaSave);
+    // A file size limit makes the write fail part way, as a full disk would.
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tight = previous;
+    tight.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool replaced = replaceFileAtomicallyPosix("save1.txt", std::string(4096, 'z'));
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
+    EXPECT_FALSE(fileExists("save1.txt.tmp"));
+}
+
+TEST_F(AtomicSave, KeepsTheModeOfTheSaveItReplaces) {
+    writeFile("save1.txt", "old");
+    ASSERT_EQ(::chmod("save1.txt", 0600), 0);
+    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "new"));
+    struct stat info {};
+    ASSERT_EQ(::stat("save1.txt", &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+#endif
+
+TEST_F(SaveFile, FailedWriteAtTheEndOfTheActLeavesTheOldSaveWhole) {
+    // Written by hand with Windows line ends, so any rewrite would change the bytes.
+    const std::string old =
+        "Act 1\r\nLiv\r\n4\r\n6\r\n7\r\n8\r\n90\r\n400\r\n200\r\n700\r\n0\r\n1\r\n6\r\n0\r\nextra";
+    writeFile("save1.txt", old);
+    console.setFileWritesFail(true);
+    EXPECT_EQ(play("4\n\n"), 0);
+    EXPECT_EQ(readFile("save1.txt"), old);
+    EXPECT_EQ(count("All your game data has been saved"), 1u);  // the act does not notice
+
+    // The same run with a working disk rewrites the file in the game's own form.
+    resetGameState();
+    gameInput().reset();
+    console.setFileWritesFail(false);
+    console.type("4\n\n");
+    EXPECT_EQ(runGame(), 0);
+    EXPECT_EQ(readFile("save1.txt"), saveText("Liv", 4, 6, 7, 8, 90, 400, 200, 700, 0, 1, 6, 0));
+}
+
+}  // namespace
+}  // namespace talvoren::testing
