@@ -105,7 +105,11 @@ public:
     void flush() override {
         inner_.flush();
         inner_.sleepMs(drawMs_);
+        if (flushes++ == stallAtFlush) inner_.sleepMs(stallMs);
     }
+    int flushes = 0;
+    int stallAtFlush = -1;  // one long stall after this flush, as after Ctrl-Z
+    std::int64_t stallMs = 0;
     void clearScreen() override { inner_.clearScreen(); }
     void setTextColour(TextColour colour) override { inner_.setTextColour(colour); }
     void homeCursor() override {
@@ -145,6 +149,25 @@ TEST_F(TimingBar, FramesKeepTheirCadenceFromTheStartOnASlowConsole) {
     ASSERT_EQ(slow.homes.size(), 20u);
     for (std::size_t frame = 0; frame < slow.homes.size(); ++frame) {
         EXPECT_EQ(slow.homes[frame], 1234 + static_cast<std::int64_t>(frame) * kFrameMs) << frame;
+    }
+}
+
+TEST_F(TimingBar, AStallDoesNotRaceThroughTheMissedFrames) {
+    SlowConsole stalled(console, 0);
+    stalled.stallAtFlush = 4;  // after the fifth frame
+    stalled.stallMs = 1500;
+    setPlatform(stalled);
+    console.typeAt(frameTime(5) + 1500 + frameTime(8), " ");
+    const std::string grade = runTimingBar();
+    setPlatform(console);
+
+    // Frames 6 onwards follow at 50 ms from the end of the stall, so the
+    // press lands on the thirteenth frame instead of an overrun bar.
+    EXPECT_EQ(grade, "Hit");
+    ASSERT_EQ(stalled.homes.size(), 13u);
+    EXPECT_EQ(stalled.homes[5], frameTime(5) + 1500);  // drawn as soon as the stall ends
+    for (std::size_t frame = 6; frame < stalled.homes.size(); ++frame) {
+        EXPECT_EQ(stalled.homes[frame] - stalled.homes[frame - 1], kFrameMs) << frame;
     }
 }
 
