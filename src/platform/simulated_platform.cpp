@@ -36,7 +36,23 @@ std::size_t SimulatedPlatform::unreadInput() const {
 }
 
 void SimulatedPlatform::marker(std::string_view text) {
-    if (showControls_) transcript_.append(text);
+    if (showControls_) record(text);
+}
+
+void SimulatedPlatform::record(std::string_view text) {
+    outputBytes_ += text.size();
+    transcript_.append(text);
+    const std::size_t limit = budget_.transcriptBytes;
+    if (limit != 0 && transcript_.size() > 2 * limit) transcript_.erase(0, transcript_.size() - limit);
+}
+
+bool SimulatedPlatform::inputBudgetSpent() {
+    ++reads_;
+    if ((budget_.reads != 0 && reads_ > budget_.reads) ||
+        (budget_.virtualMs != 0 && nowMs_ >= budget_.virtualMs)) {
+        budgetSpent_ = true;
+    }
+    return budgetSpent_;
 }
 
 void SimulatedPlatform::setTextColour(TextColour colour) {
@@ -57,9 +73,14 @@ void SimulatedPlatform::sleepMs(std::int64_t milliseconds) {
 }
 
 std::ptrdiff_t SimulatedPlatform::readInput(char* buffer, std::size_t capacity, bool wait) {
-    if (input_.empty()) return -1;
+    if (inputBudgetSpent() || input_.empty()) return -1;
     if (input_.front().atMs > nowMs_) {
         if (!wait) return 0;
+        if (budget_.virtualMs != 0 && input_.front().atMs >= budget_.virtualMs) {
+            nowMs_ = budget_.virtualMs;  // the budget runs out while waiting
+            budgetSpent_ = true;
+            return -1;
+        }
         nowMs_ = input_.front().atMs;  // waiting for the key takes that long
     }
     Arrival& next = input_.front();

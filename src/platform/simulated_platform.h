@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -27,6 +28,26 @@ public:
     // Makes every later save fail, as on a full disk.
     void setFileWritesFail(bool fail) { writesFail_ = fail; }
 
+    // Limits for long unattended runs such as fuzzing; 0 means no limit, and
+    // no limit is set unless asked for. Once `reads` calls of readInput have
+    // been made, or the virtual clock has reached `virtualMs`, input reports
+    // its end, so a game that keeps reading or waiting has to stop. Past
+    // `transcriptBytes`, the transcript keeps only its latest part (at least
+    // that many bytes, at most twice that); outputBytes() still counts it all.
+    struct Budget {
+        std::size_t reads = 0;
+        std::int64_t virtualMs = 0;
+        std::size_t transcriptBytes = 0;
+    };
+    void setBudget(const Budget& budget) { budget_ = budget; }
+    // True once the budget, not the script, has ended the input.
+    bool budgetSpent() const { return budgetSpent_; }
+    std::size_t inputReads() const { return reads_; }
+    // Every byte of game text and markers written, kept or not.
+    std::size_t outputBytes() const { return outputBytes_; }
+    // Pretends the game is installed with its pictures in `folder`.
+    void setInstalledDataFolder(std::string folder) { installedDataFolder_ = std::move(folder); }
+
     // Everything written, with "<clear>", "<home>", "<colour N>", "<title T>"
     // and "<window WxH>" standing for the control operations.
     const std::string& transcript() const { return transcript_; }
@@ -41,7 +62,7 @@ public:
     std::size_t unreadInput() const;
     int flushCount() const { return flushes_; }
 
-    void write(std::string_view text) override { transcript_.append(text); }
+    void write(std::string_view text) override { record(text); }
     void flush() override { ++flushes_; }
     void clearScreen() override { marker("<clear>"); }
     void setTextColour(TextColour colour) override;
@@ -56,6 +77,7 @@ public:
     void enterKeyMode() override;
     void leaveKeyMode() override;
     bool replaceFileAtomically(const std::string& path, std::string_view contents) override;
+    std::string installedDataFolder() override { return installedDataFolder_; }
 
 private:
     struct Arrival {
@@ -63,6 +85,8 @@ private:
         std::string bytes;
     };
     void marker(std::string_view text);
+    void record(std::string_view text);
+    bool inputBudgetSpent();
 
     std::int64_t startSecond_;
     std::int64_t nowMs_ = 0;
@@ -75,6 +99,11 @@ private:
     int flushes_ = 0;
     TextColour colour_ = TextColour::BrightWhite;
     std::string transcript_;
+    Budget budget_;
+    bool budgetSpent_ = false;
+    std::size_t reads_ = 0;
+    std::size_t outputBytes_ = 0;
+    std::string installedDataFolder_;
 };
 
 }  // namespace talvoren

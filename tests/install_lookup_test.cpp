@@ -1,0 +1,96 @@
+// Pictures of an installed game: the working folder first, then the folder
+// the game was installed with; the save file always stays in the working folder.
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "character/records.h"
+#include "combat/battle.h"
+#include "console/art_file.h"
+#include "session.h"
+
+namespace talvoren::testing {
+namespace {
+
+class InstalledPictures : public GameSession {
+protected:
+    void SetUp() override {
+        GameSession::SetUp();
+        installed = folder / "installed" / "share" / "games" / "talvoren";
+        std::filesystem::create_directories(installed);
+        console.setInstalledDataFolder(installed.string());
+        console.setShowControls(false);
+    }
+
+    void writeInstalled(const std::filesystem::path& name, std::string_view contents) const {
+        std::filesystem::create_directories((installed / name).parent_path());
+        std::ofstream out(installed / name, std::ios::binary | std::ios::trunc);
+        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    }
+
+    void installAllPictures() const {
+        for (const char* name : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
+            writeInstalled(name, std::string("~ installed picture of ") + name + " ~\n");
+        }
+    }
+
+    std::filesystem::path installed;
+};
+
+TEST_F(InstalledPictures, WorkingFolderFirstThenInstalledFolderThenTheMessage) {
+    writeInstalled("bear.txt", "installed bear\r\nsecond line");
+    writeInstalled("wasp.txt", "installed wasp\n");
+    writeFile("wasp.txt", "local wasp\n");
+
+    printArtFile("bear.txt");  // only installed: copied like any picture
+    EXPECT_EQ(transcript(), "installed bear\nsecond line\n");
+
+    console.clearTranscript();
+    printArtFile("wasp.txt");  // a picture in the working folder wins
+    EXPECT_EQ(transcript(), "local wasp\n");
+
+    console.clearTranscript();
+    printArtFile("raven.txt");  // in neither folder
+    EXPECT_EQ(transcript(), "Unable to open file\n");
+}
+
+TEST_F(InstalledPictures, OnlyBareNamesOfRealFilesAreLookedUp) {
+    installAllPictures();
+    writeInstalled("art/bear.txt", "nested\n");
+    printArtFile("art/bear.txt");  // a path with a folder means that folder only
+    printArtFile("./bear.txt");
+    EXPECT_EQ(transcript(), "Unable to open file\nUnable to open file\n");
+
+    // A folder of the picture's name in the working folder is no picture.
+    console.clearTranscript();
+    std::filesystem::create_directory(folder / "hippopotamus.txt");
+    printArtFile("hippopotamus.txt");
+    EXPECT_EQ(transcript(), "~ installed picture of hippopotamus.txt ~\n");
+
+    // An installed folder that is gone, and none at all, behave alike.
+    for (const std::string& gone : {(folder / "missing").string(), std::string()}) {
+        console.clearTranscript();
+        console.setInstalledDataFolder(gone);
+        printArtFile("raven.txt");
+        EXPECT_EQ(transcript(), "Unable to open file\n") << "installed folder: '" << gone << "'";
+    }
+}
+
+TEST_F(InstalledPictures, NewGameFromAnEmptyFolderShowsTheInstalledMonsterAndSavesHere) {
+    installAllPictures();
+    EXPECT_EQ(play("1\nAna\n\n\n\n"), 0);
+
+    // The game ended at the intro's pause, with the monster it met still in `enemy`.
+    ASSERT_EQ(count(" " + enemy.name + "[!]\n"), 1u) << transcript();
+    const std::string picture = pictureFileFor(enemy.name);
+    ASSERT_FALSE(picture.empty()) << enemy.name;
+    EXPECT_EQ(count("~ installed picture of " + picture + " ~\n"), 1u) << transcript();
+    EXPECT_EQ(count("Unable to open file"), 0u);
+
+    EXPECT_TRUE(fileExists("save1.txt"));
+    EXPECT_EQ(readFile("save1.txt").rfind("Act 1\nAna\n", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(installed / "save1.txt"));
+}
+
+}  // namespace
+}  // namespace talvoren::testing

@@ -1,0 +1,193 @@
+// Act 1 as a whole: every scene and hand-over in one story, and damaged saves.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "character/records.h"
+#include "combat/encounter.h"
+#include "combat/random.h"
+#include "console/input.h"
+#include "session.h"
+
+namespace talvoren::testing {
+namespace {
+
+const std::string kRule = "+" + std::string(118, '-') + "+";
+const std::string kPause = "Press ENTER to continue...\n> ";
+const std::string kWin = "\n6142\n\n";
+const std::string kMainMenu =
+    "<window 1000x500><title Talvoren -- Build v0.1.0><clear>[1] New Game\n[2] Options\n[3] Credits\n"
+    "[4] Load Game\n\n[99] Exit\n> ";
+const std::string kEnd =
+    kRule + "You have finished act 1!\nAll your game data has been saved\n" + kRule + kPause;
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+class ActOne : public GameSession {
+protected:
+    void restartProgram() {
+        resetGameState();
+        gameInput().reset();
+        console.clearTranscript();
+    }
+
+    std::vector<std::string> saveLines() const {
+        std::vector<std::string> lines;
+        std::istringstream in(readFile("save1.txt"));
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    // Scene step, act stage and quest count of the save, as "step/stage/count".
+    std::string savedProgress() const {
+        const std::vector<std::string> lines = saveLines();
+        if (lines.size() != 14) return "not a full save";
+        return lines[11] + "/" + lines[12] + "/" + lines[13];
+    }
+
+    // Hand-edits one line of the save (counted from 1), as a player might.
+    void editSave(std::size_t line, int value) {
+        std::vector<std::string> lines = saveLines();
+        ASSERT_EQ(lines.size(), 14u);
+        lines[line - 1] = std::to_string(value);
+        std::string text;
+        for (std::size_t at = 0; at < lines.size(); ++at) text += (at ? "\n" : "") + lines[at];
+        writeFile("save1.txt", text);
+    }
+
+    // Wander fights needed in the cursed town, starting now, until `ravens`
+    // ravens are beaten: each fight lasts four virtual seconds, and its kind
+    // is drawn at its end.
+    int fightsUntilRavens(int ravens) {
+        const std::int64_t start = console.calendarSeconds();
+        int fights = 0;
+        while (ravens > 0) {
+            ++fights;
+            if (monsterKind(rollRangeAt(start + 4 * fights, 0, 3)).name == "Raven") --ravens;
+        }
+        return fights;
+    }
+};
+
+TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
+    addPictures();
+    std::string story;
+
+    // The road: the first fight, five walk fights and Jimmy's refusal, then
+    // the walk's save; input ends at its pause.
+    std::string input = "1\nAna\n\n\n\n" + kWin;
+    for (int fight = 0; fight < 5; ++fight) input += "\n" + kWin;
+    EXPECT_EQ(play(input + "\n\n"), 0);
+    EXPECT_EQ(count("** You must be at least level 3 to enter this town **"), 1u);
+    EXPECT_EQ(count("You have encountered a level "), 6u);
+    EXPECT_EQ(savedProgress(), "2/1/5");
+    story += transcript();
+
+    // At level 3: the gate asks again in a new run, the wizard
+    // speaks, one fight in the first wilderness, save and leave.
+    editSave(3, 3);
+    restartProgram();
+    EXPECT_EQ(play("4\n\n" + kWin + "\n\n2\n1\n\n\n\n\n\n1\n" + kWin + "98\n99\n"), 0);
+    EXPECT_EQ(count("You may enter, the wizard is waiting for you"), 1u);
+    EXPECT_EQ(count("Dubistrum"), 5u);
+    EXPECT_EQ(count("[1] Wispy Forrest [ LVL: 3 -- > 6 ]"), 3u);
+    EXPECT_EQ(savedProgress(), "1/3/6");  // the sixth walk fight counted too
+    story += transcript();
+
+    // At level 16 on to the cursed town; the four ravens still missing.
+    editSave(3, 16);
+    restartProgram();
+    const int fights = fightsUntilRavens(4);
+    input = "4\n4\n\n\n";
+    for (int fight = 0; fight < fights; ++fight) input += "1\n" + kWin;
+    EXPECT_EQ(play(input + "98\n99\n"), 0);
+    EXPECT_EQ(count("hurry come quick\n" + kRule + kPause + kRule +
+                    "Town :: Objective :: Kill 5 Ravens\n4 remaining\n"),
+              1u);
+    EXPECT_EQ(count("Raven[!]"), 4u);
+    EXPECT_TRUE(endsWith(transcript(), "0 remaining\n" + kRule + "[1] Wander around [ LVL: 16 -- > 20 ]\n" +
+                                           (player.level >= 21 ? "[2] Continue\n" : "") +
+                                           "[10] Heal\n[11] Character Statistics\n\n[98] Save Game\n"
+                                           "[99] Exit Game\n> "));
+    EXPECT_EQ(savedProgress(), "2/4/10");
+    story += transcript();
+
+    // At level 21 the quest lets the hero go on to the second wilderness.
+    editSave(3, 21);
+    restartProgram();
+    EXPECT_EQ(play("4\n2\n1\n" + kWin + "98\n99\n"), 0);
+    EXPECT_EQ(count("[1] Grassy Field [ LVL: 21 -- > 25 ]"), 3u);
+    EXPECT_EQ(savedProgress(), "1/5/0");
+    story += transcript();
+
+    // At level 32 Continue ends the act, below the menu, with a last save.
+    editSave(3, 32);
+    restartProgram();
+    EXPECT_EQ(play("4\n4\n\n"), 0);
+    EXPECT_TRUE(endsWith(transcript(),
+                         "[4] Continue\n[10] Heal\n[11] Character Statistics\n\n[98] Save Game\n"
+                         "[99] Exit Game\n> " +
+                             kEnd))
+        << transcript();
+    EXPECT_EQ(savedProgress(), "1/6/0");
+    story += transcript();
+
+    // Every scene was on the screen at least once.
+    for (const char* text : {":: NOTICE ::", "OBJECTIVE: Get to the town", "You have made it to the town",
+                             "Speak to the Wizard", "Wispy Forrest", "Help, our town has been cursed!",
+                             "Kill 5 Ravens", "Grassy Field", "You have finished act 1!"}) {
+        EXPECT_NE(story.find(text), std::string::npos) << text;
+    }
+
+    // The end-of-act save leads straight back to the end of the act.
+    restartProgram();
+    EXPECT_EQ(play("4\n\n"), 0);
+    EXPECT_EQ(transcript(), kMainMenu + kEnd);
+    EXPECT_EQ(savedProgress(), "1/6/0");
+}
+
+TEST_F(ActOne, DamagedStepsRestartTheirSceneAtItsFirstStep) {
+    struct Case {
+        int stage;
+        const char* input;
+        std::string opening;
+    };
+    const Case cases[] = {
+        {1, "4\n", "<clear>" + kRule + ":: NOTICE ::\n"},
+        {2, "4\n99\n", "<clear>" + kRule + "Town :: Objectives :: Speak to the Wizard\n"},
+        {3, "4\n99\n",
+         "<clear>" + kRule + "Wilderness :: Objectives :: Fight towards the Fountain of Youth\n" + kRule +
+             "[1] Wispy Forrest"},
+        {4, "4\n\n\n99\n", "<clear>?????\n"},
+        {5, "4\n99\n",
+         "<clear>" + kRule + "Wilderness :: Objectives :: Fight towards the Fountain of Youth\n" + kRule +
+             "[1] Grassy Field"},
+        // An unknown stage starts the act over.
+        {0, "4\n", "<clear>" + kRule + ":: NOTICE ::\n"},
+        {7, "4\n", "<clear>" + kRule + ":: NOTICE ::\n"},
+    };
+    for (const Case& each : cases) {
+        for (const int step : {0, 9, -1}) {
+            SCOPED_TRACE("stage " + std::to_string(each.stage) + ", step " + std::to_string(step));
+            restartProgram();
+            writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, step, each.stage, 3));
+            EXPECT_EQ(play(each.input), 0);
+            const std::string out = transcript().substr(kMainMenu.size());
+            EXPECT_EQ(out.rfind(each.opening, 0), 0u) << out;
+            EXPECT_EQ(count(each.opening), 1u);
+            if (each.stage == 4) {
+                EXPECT_EQ(count("Help, our town has been cursed!"), 1u);
+                EXPECT_NE(out.find("7 remaining"), std::string::npos);
+            }
+            if (each.stage == 1 || each.stage == 0 || each.stage == 7) {
+                EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, 1, 1, 3));
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace talvoren::testing
