@@ -28,18 +28,22 @@ void raise(std::int32_t& attribute) {
 
 }  // namespace
 
-void showCharacterStats() {
-    clearScreen();
-    writeRuleLine();
-    printLine(player.name);
-    writeStatLine("Gold ", player.gold);
-    writeStatLine("Level ", player.level);
+void printExperienceLine() {
     writeText("XP [");
     writeNumber(player.experience);
     writeText("/");
     writeNumber(player.experienceToNext);
     writeText("]");
     endLine();
+}
+
+void showCharacterStats() {
+    clearScreen();
+    writeRuleLine();
+    printLine(player.name);
+    writeStatLine("Gold ", player.gold);
+    writeStatLine("Level ", player.level);
+    printExperienceLine();
     writeStatLine("Gold ", player.gold);
     writeStatLine("Strength ", player.strength);
     writeStatLine("Intelligence ", player.intelligence);

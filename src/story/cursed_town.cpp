@@ -1,11 +1,10 @@
 #include <cstdint>
 
 #include "character/arithmetic.h"
-#include "character/character_sheet.h"
 #include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
-#include "persistence/save_file.h"
+#include "story/hub_menu.h"
 #include "story/scenes.h"
 
 namespace talvoren {
@@ -36,12 +35,9 @@ void playTownMenu() {
     printLine("[1] Wander around [ LVL: 16 -- > 20 ]");
     const bool canContinue = questCounter >= kRavensToKill && player.level >= kLevelToLeave;
     if (canContinue) printLine("[2] Continue");
-    printLine("[10] Heal");
-    printLine("[11] Character Statistics");
-    printLine("");
-    printLine("[98] Save Game");
-    printLine("[99] Exit Game");
-    switch (readMenuChoice()) {
+    printHubOptions();
+    const std::int32_t choice = readMenuChoice();
+    switch (choice) {
         case 1:
             if (runBattle(16, 20) == "won" && enemy.name == "Raven") {
                 questCounter = saturatingAdd(questCounter, 1);
@@ -54,11 +50,7 @@ void playTownMenu() {
                 actStage = 5;
             }
             break;
-        case 10: restoreHealth(); break;
-        case 11: showCharacterStats(); break;
-        case 98: saveGame(); break;
-        case 99: actRunning = false; break;
-        default: break;
+        default: handleHubChoice(choice); break;
     }
 }
 

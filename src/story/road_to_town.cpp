@@ -1,4 +1,5 @@
 #include "character/arithmetic.h"
+#include "character/character_sheet.h"
 #include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
@@ -40,12 +41,7 @@ void playWalk() {
     writeText("Level ");
     writeNumber(player.level);
     endLine();
-    writeText("XP [");
-    writeNumber(player.experience);
-    writeText("/");
-    writeNumber(player.experienceToNext);
-    writeText("]");
-    endLine();
+    printExperienceLine();
     writeText("Gold ");
     writeNumber(player.gold);
     endLine();

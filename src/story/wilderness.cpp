@@ -1,11 +1,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "character/character_sheet.h"
 #include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
-#include "persistence/save_file.h"
+#include "story/hub_menu.h"
 #include "story/scenes.h"
 
 namespace talvoren {
@@ -58,11 +57,7 @@ void playWildernessMenu(const Wilderness& wilderness) {
     }
     const bool canContinue = open && player.level >= wilderness.continueFromLevel;
     if (canContinue) printLine("[4] Continue");
-    printLine("[10] Heal");
-    printLine("[11] Character Statistics");
-    printLine("");
-    printLine("[98] Save Game");
-    printLine("[99] Exit Game");
+    printHubOptions();
 
     const std::int32_t choice = readMenuChoice();
     if (choice >= 1 && choice <= 3) {
@@ -70,19 +65,14 @@ void playWildernessMenu(const Wilderness& wilderness) {
         if (player.level >= area.offeredFromLevel) runBattle(area.minLevel, area.maxLevel);
         return;
     }
-    switch (choice) {
-        case kContinue:
-            if (canContinue) {
-                sceneStep = 1;
-                actStage = wilderness.nextStage;
-            }
-            break;
-        case 10: restoreHealth(); break;
-        case 11: showCharacterStats(); break;
-        case 98: saveGame(); break;
-        case 99: actRunning = false; break;
-        default: break;
+    if (choice == kContinue) {
+        if (canContinue) {
+            sceneStep = 1;
+            actStage = wilderness.nextStage;
+        }
+        return;
     }
+    handleHubChoice(choice);
 }
 
 }  // namespace
