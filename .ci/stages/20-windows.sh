@@ -199,7 +199,7 @@ exec 3>"$bar/input"
 printf '1\nAna\n\n\n\n\n1\n' >&3 || true
 seen=0
 for _ in $(seq 1 1200); do
-  if tr -d '\r' <"$play/$current.out" | grep -qF '[:'; then seen=1; break; fi
+  if grep -qF '[:' "$play/$current.out"; then seen=1; break; fi
   kill -0 "$game" 2>/dev/null || break
   sleep 0.1
 done

@@ -52,10 +52,10 @@ expect_field Package talvoren
 expect_field Version "$version"
 expect_field Section games
 expect_field Architecture "$(dpkg --print-architecture)"
-field Maintainer | grep -q '<.*@.*>' || fail "no maintainer address: $(field Maintainer)"
-field Description | grep -q 'timing bar' || fail "no description: $(field Description)"
+grep -q '<.*@.*>' <<<"$(field Maintainer)" || fail "no maintainer address: $(field Maintainer)"
+grep -q 'timing bar' <<<"$(field Description)" || fail "no description: $(field Description)"
 for library in libc6 libstdc++6; do
-    field Depends | grep -q "$library" || fail "Depends lacks $library: $(field Depends)"
+    grep -q "$library" <<<"$(field Depends)" || fail "Depends lacks $library: $(field Depends)"
 done
 
 listing="$work/contents.txt"
@@ -66,7 +66,7 @@ for path in ./usr/games/talvoren ./usr/share/man/man6/talvoren.6.gz \
     grep -qx -- "$path" "$listing" || { cat "$listing" >&2; fail "package lacks $path"; }
 done
 allowed='\./(usr/((games|share|share/games|share/man|share/man/man6)/|games/talvoren|share/games/talvoren/.*|share/man/man6/talvoren\.6\.gz)?)?'
-if grep -Evx "$allowed" "$listing" | grep -q .; then
+if [ -n "$(grep -Evx "$allowed" "$listing" || true)" ]; then
     cat "$listing" >&2
     fail "package holds files outside the game's folders"
 fi
@@ -75,7 +75,7 @@ fi
 root="$work/root"
 dpkg-deb --extract "$deb" "$root"
 manual="$root/usr/share/man/man6/talvoren.6.gz"
-zcat "$manual" | grep -q "^\.TH TALVOREN 6 .*\"Talvoren $version\"" || fail "manual page title lacks version $version"
+grep -q "^\.TH TALVOREN 6 .*\"Talvoren $version\"" <<<"$(zcat "$manual")" || fail "manual page title lacks version $version"
 if command -v groff >/dev/null; then
     warnings=$(zcat "$manual" | groff -man -ww -z 2>&1 || true)
     [ -z "$warnings" ] || fail "manual page warnings: $warnings"
@@ -133,7 +133,7 @@ if [ "$(id -u)" != 0 ]; then
     echo "package stage passed (without install)"
     exit 0
 fi
-if dpkg-query -W -f='${Status}' talvoren 2>/dev/null | grep -q 'install ok installed'; then
+if grep -q 'install ok installed' <<<"$(dpkg-query -W -f='${Status}' talvoren 2>/dev/null || true)"; then
     fail "talvoren is already installed on this machine; remove it before this stage"
 fi
 installed_here=1
@@ -153,7 +153,7 @@ installed_here=0
 for path in "${installed_files[@]}" /usr/share/games/talvoren; do
     [ ! -e "$path" ] || fail "$path is still there after dpkg -r"
 done
-if dpkg-query -W -f='${Status}' talvoren 2>/dev/null | grep -q 'installed'; then
+if grep -q 'installed' <<<"$(dpkg-query -W -f='${Status}' talvoren 2>/dev/null || true)"; then
     fail "dpkg still lists talvoren as installed: $(dpkg-query -W -f='${Status}' talvoren)"
 fi
 echo "package stage passed"
