@@ -1,0 +1,70 @@
+// Any bytes as standard input from the main menu on. The game runs twice on
+// them: piped in at once, and typed by a person, one line a second, so the
+// timing bar sees keys arrive while it fills. Either way the game must come
+// back from runGame, leave the console as it found it, and keep the hero's
+// values within what honest play can reach.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "character/records.h"
+#include "harness_support.h"
+#include "persistence/save_file.h"
+#include "platform/simulated_platform.h"
+#include "shell/shell.h"
+
+namespace talvoren::fuzzing {
+namespace {
+
+constexpr std::int64_t kTypingGapMs = 1000;
+
+// The only save this run can load is one it wrote itself, so the records can
+// never leave the ranges that play produces.
+void requireHonestRecords(const SimulatedPlatform& console) {
+    require(player.level >= 1, "the hero's level fell below 1", &console);
+    require(player.gold >= 0 && player.experience >= 0 && player.skillPoints >= 0,
+            "gold, experience or skill points went negative", &console);
+    require(player.strength >= 5 && player.intelligence >= 5 && player.agility >= 5,
+            "an attribute fell below its starting value", &console);
+    require(player.health <= player.maxHealth, "the hero has more health than the ceiling", &console);
+    require(player.minDamage <= player.maxDamage, "the hero's damage range is reversed", &console);
+    require(actStage >= 1 && actStage <= 6, "the act stage left 1 to 6", &console);
+    require(sceneStep >= 1 && sceneStep <= 3, "the scene step left 1 to 3", &console);
+    require(questCounter >= 0, "the quest counter went negative", &console);
+}
+
+void play(std::string_view input, bool typedByPerson) {
+    SimulatedPlatform console;
+    startFreshGame(console);
+    if (typedByPerson) {
+        console.setInteractive(true);
+        std::int64_t at = 0;
+        while (!input.empty()) {
+            const std::size_t end = input.find('\n');
+            const std::size_t length = end == std::string_view::npos ? input.size() : end + 1;
+            console.typeAt(at, input.substr(0, length));
+            input.remove_prefix(length);
+            at += kTypingGapMs;
+        }
+    } else {
+        console.type(input);
+    }
+    const int status = runGame();
+    requireCleanEnd(status, console);
+    requireHonestRecords(console);
+}
+
+}  // namespace
+}  // namespace talvoren::fuzzing
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace talvoren::fuzzing;
+    const ScratchFolderScope scratch;
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    // The second run may load the save the first one left.
+    removeSaveFile();
+    play(input, false);
+    play(input, true);
+    removeSaveFile();
+    return 0;
+}
