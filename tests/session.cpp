@@ -10,7 +10,9 @@
 
 namespace talvoren::testing {
 
-std::filesystem::path pictureFolder() { return TALVOREN_DATA_DIR; }
+std::filesystem::path pictureFolder() {
+    return TALVOREN_DATA_DIR;
+}
 
 void GameSession::SetUp() {
     previousFolder_ = std::filesystem::current_path();
@@ -53,7 +55,9 @@ std::string GameSession::readFile(const std::string& name) const {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool GameSession::fileExists(const std::string& name) const { return std::filesystem::exists(folder / name); }
+bool GameSession::fileExists(const std::string& name) const {
+    return std::filesystem::exists(folder / name);
+}
 
 std::size_t GameSession::count(std::string_view needle) const {
     std::size_t found = 0;
@@ -68,9 +72,20 @@ std::string saveText(const std::string& name, int level, int intelligence, int s
                      int gold, int experience, int step, int toNext, int skillPoints, int sceneStep,
                      int actStage, int questCounter) {
     std::ostringstream text;
-    text << "Act 1\n" << name << '\n' << level << '\n' << intelligence << '\n' << strength << '\n'
-         << agility << '\n' << gold << '\n' << experience << '\n' << step << '\n' << toNext << '\n'
-         << skillPoints << '\n' << sceneStep << '\n' << actStage << '\n' << questCounter;
+    text << "Act 1\n"
+         << name << '\n'
+         << level << '\n'
+         << intelligence << '\n'
+         << strength << '\n'
+         << agility << '\n'
+         << gold << '\n'
+         << experience << '\n'
+         << step << '\n'
+         << toNext << '\n'
+         << skillPoints << '\n'
+         << sceneStep << '\n'
+         << actStage << '\n'
+         << questCounter;
     return text.str();
 }
 

@@ -41,8 +41,8 @@ void showIntro() {
     pauseForEnter();
 }
 
-void writeCombatant(const std::string& name, std::int32_t health, std::int32_t maxHealth,
-                    std::int32_t level, std::int32_t minDamage, std::int32_t maxDamage) {
+void writeCombatant(const std::string& name, std::int32_t health, std::int32_t maxHealth, std::int32_t level,
+                    std::int32_t minDamage, std::int32_t maxDamage) {
     writeText(name);
     writeText(" [");
     writeNumber(health);
@@ -62,8 +62,7 @@ void writeCombatant(const std::string& name, std::int32_t health, std::int32_t m
 
 std::int32_t showTurnScreen() {
     clearScreen();
-    writeCombatant(enemy.name, enemy.health, enemy.maxHealth, enemy.level, enemy.minDamage,
-                   enemy.maxDamage);
+    writeCombatant(enemy.name, enemy.health, enemy.maxHealth, enemy.level, enemy.minDamage, enemy.maxDamage);
     writeCombatant(player.name, player.health, player.maxHealth, player.level, player.minDamage,
                    player.maxDamage);
     writeRuleLine();

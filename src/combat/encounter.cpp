@@ -58,9 +58,13 @@ const MonsterKind& monsterKind(std::int32_t draw) {
     return kKinds[static_cast<std::size_t>(draw) % kKinds.size()];
 }
 
-void printWanderingLine() { printLine(kWanderingLines[static_cast<std::size_t>(rollRange(0, 9))]); }
+void printWanderingLine() {
+    printLine(kWanderingLines[static_cast<std::size_t>(rollRange(0, 9))]);
+}
 
-void printEncounterLine() { printLine(kEncounterLines[static_cast<std::size_t>(rollRange(0, 9))]); }
+void printEncounterLine() {
+    printLine(kEncounterLines[static_cast<std::size_t>(rollRange(0, 9))]);
+}
 
 void generateEnemy(std::int32_t minLevel, std::int32_t maxLevel) {
     const std::int32_t strength = player.strength;

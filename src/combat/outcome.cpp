@@ -12,16 +12,15 @@ namespace talvoren {
 void showVictory() {
     const std::int32_t level = player.level;
     clearScreen();
-    const std::int32_t loot =
-        rollRange(saturatingMultiply(level, 5), saturatingMultiply(level, 8));
+    const std::int32_t loot = rollRange(saturatingMultiply(level, 5), saturatingMultiply(level, 8));
     const std::int32_t base = rollRange(saturatingMultiply(level, 6), saturatingMultiply(level, 7));
     player.gold = saturatingAdd(player.gold, loot);
     const std::int32_t earned = scaleByFactor(levelFactor(enemy.level, 0.25), base);
     player.experience = saturatingAdd(player.experience, earned);
     if (player.experience >= player.experienceToNext) {
         player.skillPoints = saturatingAdd(player.skillPoints, 5);
-        player.experienceToNext = saturatingAdd(player.experienceStep,
-                                                2 * static_cast<std::int64_t>(player.experienceToNext));
+        player.experienceToNext =
+            saturatingAdd(player.experienceStep, 2 * static_cast<std::int64_t>(player.experienceToNext));
         player.experienceStep = saturatingMultiply(player.experienceStep, 2);
         player.level = saturatingAdd(player.level, 1);
         writeText("You have leveled up to ");
@@ -50,8 +49,8 @@ void showDeath() {
         writeNumber(penalty);
         writeText(" gold");
         endLine();
-        player.gold = std::max<std::int32_t>(
-            saturatingAdd(player.gold, -static_cast<std::int64_t>(penalty)), 0);
+        player.gold =
+            std::max<std::int32_t>(saturatingAdd(player.gold, -static_cast<std::int64_t>(penalty)), 0);
     }
     pauseForEnter();
     inBattle = false;

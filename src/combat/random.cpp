@@ -26,7 +26,9 @@ std::int32_t rollRange(std::int32_t lo, std::int32_t hi) {
     return rollRangeAt(platform().calendarSeconds(), lo, hi);
 }
 
-double levelFactor(std::int32_t level, double f) { return level * f + 1.0; }
+double levelFactor(std::int32_t level, double f) {
+    return level * f + 1.0;
+}
 
 std::int32_t scaleByFactor(double factor, std::int32_t base) {
     return truncateToInt32(factor * static_cast<double>(base));

@@ -19,7 +19,9 @@ TextColour cellColour(std::int32_t index, std::int32_t filled) {
     return TextColour::BrightWhite;
 }
 
-char cellCharacter(std::int32_t index, std::int32_t filled) { return index < filled ? ':' : '#'; }
+char cellCharacter(std::int32_t index, std::int32_t filled) {
+    return index < filled ? ':' : '#';
+}
 
 namespace {
 

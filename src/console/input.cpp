@@ -13,7 +13,9 @@ bool isBlank(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -147,7 +149,9 @@ SpacePoll InputSource::pollSpaceBar() {
     }
 }
 
-void InputSource::beginKeyPolling() { platform().enterKeyMode(); }
+void InputSource::beginKeyPolling() {
+    platform().enterKeyMode();
+}
 
 void InputSource::endKeyPolling() {
     if (platform().inputIsInteractive()) {

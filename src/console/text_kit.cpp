@@ -7,11 +7,17 @@ namespace talvoren {
 
 const std::string ruleLine = "+" + std::string(118, '-') + "+";
 
-void clearScreen() { platform().clearScreen(); }
+void clearScreen() {
+    platform().clearScreen();
+}
 
-void writeText(std::string_view text) { platform().write(text); }
+void writeText(std::string_view text) {
+    platform().write(text);
+}
 
-void writeNumber(std::int64_t number) { platform().write(std::to_string(number)); }
+void writeNumber(std::int64_t number) {
+    platform().write(std::to_string(number));
+}
 
 void endLine() {
     platform().write("\n");
@@ -23,7 +29,9 @@ void printLine(std::string_view text) {
     endLine();
 }
 
-void writeRuleLine() { platform().write(ruleLine); }
+void writeRuleLine() {
+    platform().write(ruleLine);
+}
 
 void showDialogue(std::string_view speaker, std::string_view text) {
     printLine(speaker);

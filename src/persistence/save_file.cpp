@@ -13,9 +13,9 @@ namespace talvoren {
 
 std::string formatSave(const Player& hero, const Progress& progress, std::string_view lineEnd) {
     const std::int32_t numbers[] = {
-        hero.level,      hero.intelligence,     hero.strength,       hero.agility,
-        hero.gold,       hero.experience,       hero.experienceStep, hero.experienceToNext,
-        hero.skillPoints, progress.sceneStep,   progress.actStage,
+        hero.level,       hero.intelligence,  hero.strength,       hero.agility,
+        hero.gold,        hero.experience,    hero.experienceStep, hero.experienceToNext,
+        hero.skillPoints, progress.sceneStep, progress.actStage,
     };
     std::string text(kSaveHeader);
     text += lineEnd;
@@ -61,9 +61,9 @@ std::vector<std::string> splitSaveLines(std::string_view contents) {
 
 bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progress& progress) {
     std::int32_t* const numberFields[] = {
-        &hero.level,           &hero.intelligence,   &hero.strength,        &hero.agility,
-        &hero.gold,            &hero.experience,     &hero.experienceStep,  &hero.experienceToNext,
-        &hero.skillPoints,     &progress.sceneStep,  &progress.actStage,    &progress.questCounter,
+        &hero.level,       &hero.intelligence,  &hero.strength,       &hero.agility,
+        &hero.gold,        &hero.experience,    &hero.experienceStep, &hero.experienceToNext,
+        &hero.skillPoints, &progress.sceneStep, &progress.actStage,   &progress.questCounter,
     };
     bool isActOne = false;
     for (std::size_t index = 0; index < lines.size() && index < kSaveLineCount; ++index) {
@@ -80,8 +80,7 @@ bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progres
 
 void saveGame() {
     Progress progress{actStage, sceneStep, questCounter};
-    platform().replaceFileAtomically(kSaveFileName,
-                                     formatSave(player, progress, platform().textLineEnd()));
+    platform().replaceFileAtomically(kSaveFileName, formatSave(player, progress, platform().textLineEnd()));
 }
 
 namespace {

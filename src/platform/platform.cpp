@@ -11,6 +11,8 @@ Platform& platform() {
     return *current;
 }
 
-void setPlatform(Platform& backEnd) { current = &backEnd; }
+void setPlatform(Platform& backEnd) {
+    current = &backEnd;
+}
 
 }  // namespace talvoren

@@ -77,8 +77,12 @@ void playWildernessMenu(const Wilderness& wilderness) {
 
 }  // namespace
 
-void playFirstWilderness() { playWildernessMenu(kFirstWilderness); }
+void playFirstWilderness() {
+    playWildernessMenu(kFirstWilderness);
+}
 
-void playSecondWilderness() { playWildernessMenu(kSecondWilderness); }
+void playSecondWilderness() {
+    playWildernessMenu(kSecondWilderness);
+}
 
 }  // namespace talvoren
