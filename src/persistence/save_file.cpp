@@ -89,32 +89,23 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// Reads no more than a save can hold: 14 lines, each cut at the line limit.
-bool readSaveFile(std::vector<std::string>& lines) {
+// Reads no more than a save can hold: 14 lines, each cut short a little past
+// the line limit (splitSaveLines cuts it exactly), so a huge file costs nothing.
+bool readSaveFile(std::string& contents) {
     std::error_code error;
     if (std::filesystem::is_directory(kSaveFileName, error)) return false;
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kSaveFileName, "rb"));
     if (!file) return false;
-    std::string line;
-    bool lineOpen = false;
-    int c = 0;
-    while (lines.size() < kSaveLineCount && (c = std::fgetc(file.get())) != EOF) {
-        lineOpen = true;
+    std::size_t lineEnds = 0;
+    std::size_t lineLength = 0;
+    for (int c = 0; lineEnds < kSaveLineCount && (c = std::fgetc(file.get())) != EOF;) {
         if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(std::move(line));
-            line.clear();
-            lineOpen = false;
-        } else if (line.size() < kSaveLineLimit + 1) {
-            line.push_back(static_cast<char>(c));
+            ++lineEnds;
+            lineLength = 0;
+            contents.push_back('\n');
+        } else if (lineLength++ <= kSaveLineLimit) {
+            contents.push_back(static_cast<char>(c));
         }
-    }
-    if (lineOpen && lines.size() < kSaveLineCount) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line.substr(0, kSaveLineLimit));
-    }
-    for (std::string& each : lines) {
-        if (each.size() > kSaveLineLimit) each.resize(kSaveLineLimit);
     }
     return true;
 }
@@ -122,12 +113,12 @@ bool readSaveFile(std::vector<std::string>& lines) {
 }  // namespace
 
 void loadGame() {
-    std::vector<std::string> lines;
-    if (!readSaveFile(lines)) {
+    std::string contents;
+    if (!readSaveFile(contents)) {
         printLine("Unable to open file");
         return;
     }
-    if (applySaveLines(lines, loadedPlayer, loadedProgress)) currentScreen = 99;
+    if (applySaveLines(splitSaveLines(contents), loadedPlayer, loadedProgress)) currentScreen = 99;
 }
 
 }  // namespace talvoren
