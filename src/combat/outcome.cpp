@@ -9,13 +9,24 @@
 
 namespace talvoren {
 
+namespace {
+
+// Rewards and penalties are never negative, so that gold and experience
+// move only the way they should even for a level from a damaged save.
+std::int32_t atLeastZero(std::int32_t amount) {
+    return std::max<std::int32_t>(amount, 0);
+}
+
+}  // namespace
+
 void showVictory() {
     const std::int32_t level = player.level;
     clearScreen();
-    const std::int32_t loot = rollRange(saturatingMultiply(level, 5), saturatingMultiply(level, 8));
+    const std::int32_t loot =
+        atLeastZero(rollRange(saturatingMultiply(level, 5), saturatingMultiply(level, 8)));
     const std::int32_t base = rollRange(saturatingMultiply(level, 6), saturatingMultiply(level, 7));
     player.gold = saturatingAdd(player.gold, loot);
-    const std::int32_t earned = scaleByFactor(levelFactor(enemy.level, 0.25), base);
+    const std::int32_t earned = atLeastZero(scaleByFactor(levelFactor(enemy.level, 0.25), base));
     player.experience = saturatingAdd(player.experience, earned);
     if (player.experience >= player.experienceToNext) {
         player.skillPoints = saturatingAdd(player.skillPoints, 5);
@@ -42,7 +53,7 @@ void showVictory() {
 void showDeath() {
     const std::int32_t level = player.level;
     clearScreen();
-    const std::int32_t penalty = rollRange(level, saturatingMultiply(level, 3));
+    const std::int32_t penalty = atLeastZero(rollRange(level, saturatingMultiply(level, 3)));
     printLine("You have died");
     if (player.gold > 0) {
         writeText("You have lost ");

@@ -1,5 +1,7 @@
 #include "persistence/save_file.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -90,21 +92,29 @@ struct FileCloser {
 };
 
 // Reads no more than a save can hold: 14 lines, each cut short a little past
-// the line limit (splitSaveLines cuts it exactly), so a huge file costs nothing.
+// the line limit (splitSaveLines cuts it exactly), so a huge file costs little.
 bool readSaveFile(std::string& contents) {
     std::error_code error;
     if (std::filesystem::is_directory(kSaveFileName, error)) return false;
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kSaveFileName, "rb"));
     if (!file) return false;
+    std::array<char, 64 * 1024> block{};
     std::size_t lineEnds = 0;
     std::size_t lineLength = 0;
-    for (int c = 0; lineEnds < kSaveLineCount && (c = std::fgetc(file.get())) != EOF;) {
-        if (c == '\n') {
+    while (lineEnds < kSaveLineCount) {
+        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        if (got == 0) break;
+        for (std::string_view rest(block.data(), got); !rest.empty() && lineEnds < kSaveLineCount;) {
+            const std::size_t end = rest.find('\n');
+            const std::string_view part = rest.substr(0, end);
+            const std::size_t room = kSaveLineLimit + 1 - std::min(lineLength, kSaveLineLimit + 1);
+            contents.append(part.substr(0, room));
+            lineLength += part.size();
+            if (end == std::string_view::npos) break;
+            contents.push_back('\n');
             ++lineEnds;
             lineLength = 0;
-            contents.push_back('\n');
-        } else if (lineLength++ <= kSaveLineLimit) {
-            contents.push_back(static_cast<char>(c));
+            rest.remove_prefix(end + 1);
         }
     }
     return true;

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "character/records.h"
@@ -10,6 +11,9 @@
 namespace talvoren {
 
 namespace {
+
+// The first area is open to every hero, whatever level a save claims.
+constexpr std::int32_t kAlwaysOpen = std::numeric_limits<std::int32_t>::min();
 
 struct HuntingArea {
     std::string_view line;
@@ -25,7 +29,7 @@ struct Wilderness {
 };
 
 constexpr Wilderness kFirstWilderness{
-    {{"[1] Wispy Forrest [ LVL: 3 -- > 6 ]", 3, 6, 1},
+    {{"[1] Wispy Forrest [ LVL: 3 -- > 6 ]", 3, 6, kAlwaysOpen},
      {"[2] Cursed Swamp [ LVL: 7 -- > 10 ]", 7, 10, 7},
      {"[3] White Jungle [ LVL: 11 -- > 15 ]", 11, 15, 11}},
     16,
@@ -34,7 +38,7 @@ constexpr Wilderness kFirstWilderness{
 
 // Options 2 and 3 open at hero levels 7 and 11 here as well.
 constexpr Wilderness kSecondWilderness{
-    {{"[1] Grassy Field [ LVL: 21 -- > 25 ]", 21, 25, 1},
+    {{"[1] Grassy Field [ LVL: 21 -- > 25 ]", 21, 25, kAlwaysOpen},
      {"[2] Dark Forest [ LVL: 26 -- > 30 ]", 26, 30, 7},
      {"[3] Sandy Cove [ LVL: 31 -- > 32 ]", 31, 32, 11}},
     32,
