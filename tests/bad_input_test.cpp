@@ -14,16 +14,7 @@
 namespace talvoren::testing {
 namespace {
 
-class BadInput : public GameSession {
-protected:
-    // A new run of the program in the same folder.
-    int playAgain(std::string_view input) {
-        resetGameState();
-        gameInput().reset();
-        console.clearTranscript();
-        return play(input);
-    }
-};
+using BadInput = GameSession;
 
 TEST_F(BadInput, HundredThousandCharacterNameIsSavedAndLoadedWhole) {
     const std::string name(100'000, 'n');

@@ -6,6 +6,7 @@
 #include "character/records.h"
 #include "persistence/save_file.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
@@ -62,8 +63,6 @@ TEST(Records, FullHealthFollowsLevelAndIntelligenceAndSaturates) {
 }
 
 // The character sheet, drawn straight from the game records.
-
-const std::string kRule = "+" + std::string(118, '-') + "+";
 
 std::string sheet(const std::string& rows, const std::string& pointLine) {
     return "<clear>" + kRule + rows + kRule + pointLine + "[99] Exit\n> ";

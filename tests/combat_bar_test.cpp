@@ -6,6 +6,7 @@
 
 #include "combat/timing_bar.h"
 #include "console/input.h"
+#include "forwarding_console.h"
 #include "session.h"
 #include "shell/shell.h"
 
@@ -96,43 +97,25 @@ TEST_F(TimingBar, EveryCellClassHasItsColourAndCharacter) {
 
 // Hands everything to the simulated console, but every flush of the screen
 // takes `drawMs` of virtual time, like a slow terminal.
-class SlowConsole final : public Platform {
+class SlowConsole final : public ForwardingConsole {
 public:
-    SlowConsole(SimulatedPlatform& inner, std::int64_t drawMs) : inner_(inner), drawMs_(drawMs) {}
+    SlowConsole(SimulatedPlatform& inner, std::int64_t drawMs) : ForwardingConsole(inner), drawMs_(drawMs) {}
     std::vector<std::int64_t> homes;  // virtual time of every cursor home
+    int flushes = 0;
+    int stallAtFlush = -1;  // one long stall after this flush, as after Ctrl-Z
+    std::int64_t stallMs = 0;
 
-    void write(std::string_view text) override { inner_.write(text); }
     void flush() override {
         inner_.flush();
         inner_.sleepMs(drawMs_);
         if (flushes++ == stallAtFlush) inner_.sleepMs(stallMs);
     }
-    int flushes = 0;
-    int stallAtFlush = -1;  // one long stall after this flush, as after Ctrl-Z
-    std::int64_t stallMs = 0;
-    void clearScreen() override { inner_.clearScreen(); }
-    void setTextColour(TextColour colour) override { inner_.setTextColour(colour); }
     void homeCursor() override {
         homes.push_back(inner_.nowMs());
         inner_.homeCursor();
     }
-    void setTitle(std::string_view title) override { inner_.setTitle(title); }
-    void requestWindowSize(int width, int height) override { inner_.requestWindowSize(width, height); }
-    void sleepMs(std::int64_t milliseconds) override { inner_.sleepMs(milliseconds); }
-    std::int64_t calendarSeconds() override { return inner_.calendarSeconds(); }
-    std::int64_t steadyMs() override { return inner_.steadyMs(); }
-    std::ptrdiff_t readInput(char* buffer, std::size_t capacity, bool wait) override {
-        return inner_.readInput(buffer, capacity, wait);
-    }
-    bool inputIsInteractive() override { return inner_.inputIsInteractive(); }
-    void enterKeyMode() override { inner_.enterKeyMode(); }
-    void leaveKeyMode() override { inner_.leaveKeyMode(); }
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
-        return inner_.replaceFileAtomically(path, contents);
-    }
 
 private:
-    SimulatedPlatform& inner_;
     std::int64_t drawMs_;
 };
 

@@ -10,6 +10,7 @@
 #include "combat/random.h"
 #include "console/input.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
@@ -19,8 +20,6 @@ constexpr std::int64_t kFirstSecond = 1'700'000'000;
 constexpr std::int64_t kFirstTurnMs = 4000;
 constexpr std::int64_t kFrameMs = 50;
 constexpr std::array<const char*, 4> kKinds{"Bear", "Hippopotamus", "Wasp", "Raven"};
-const std::string kRule = "+" + std::string(118, '-') + "+";
-const std::string kPause = "Press ENTER to continue...\n> ";
 
 class Battle : public GameSession {
 protected:

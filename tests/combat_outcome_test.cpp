@@ -10,13 +10,13 @@
 #include "combat/random.h"
 #include "console/input.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kFirstSecond = 1'700'000'000;
-const std::string kPause = "Press ENTER to continue...\n> ";
 
 // Lowest and highest value seen.
 struct Spread {

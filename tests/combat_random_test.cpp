@@ -12,6 +12,7 @@
 #include "character/records.h"
 #include "combat/encounter.h"
 #include "combat/random.h"
+#include "forwarding_console.h"
 #include "session.h"
 
 namespace talvoren::testing {
@@ -123,39 +124,21 @@ struct StatSpread {
 // which each piece of text was written. With `secondPerDraw`, every look at
 // the calendar finds a new second, so draws made back to back are no longer
 // tied to one another and every value of every range can come up.
-class WatchedConsole final : public Platform {
+class WatchedConsole final : public ForwardingConsole {
 public:
     WatchedConsole(SimulatedPlatform& inner, bool secondPerDraw)
-        : inner_(inner), secondPerDraw_(secondPerDraw) {}
+        : ForwardingConsole(inner), secondPerDraw_(secondPerDraw) {}
     std::vector<std::pair<std::int64_t, std::string>> writes;
 
     void write(std::string_view text) override {
         writes.emplace_back(inner_.nowMs(), text);
         inner_.write(text);
     }
-    void flush() override { inner_.flush(); }
-    void clearScreen() override { inner_.clearScreen(); }
-    void setTextColour(TextColour colour) override { inner_.setTextColour(colour); }
-    void homeCursor() override { inner_.homeCursor(); }
-    void setTitle(std::string_view title) override { inner_.setTitle(title); }
-    void requestWindowSize(int width, int height) override { inner_.requestWindowSize(width, height); }
-    void sleepMs(std::int64_t milliseconds) override { inner_.sleepMs(milliseconds); }
     std::int64_t calendarSeconds() override {
         return inner_.calendarSeconds() + (secondPerDraw_ ? draws_++ : 0);
     }
-    std::int64_t steadyMs() override { return inner_.steadyMs(); }
-    std::ptrdiff_t readInput(char* buffer, std::size_t capacity, bool wait) override {
-        return inner_.readInput(buffer, capacity, wait);
-    }
-    bool inputIsInteractive() override { return inner_.inputIsInteractive(); }
-    void enterKeyMode() override { inner_.enterKeyMode(); }
-    void leaveKeyMode() override { inner_.leaveKeyMode(); }
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
-        return inner_.replaceFileAtomically(path, contents);
-    }
 
 private:
-    SimulatedPlatform& inner_;
     bool secondPerDraw_;
     std::int64_t draws_ = 0;
 };

@@ -4,11 +4,10 @@
 #include "console/art_file.h"
 #include "console/text_kit.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
-
-const std::string kRule = "+" + std::string(118, '-') + "+";
 
 using TextKit = GameSession;
 

@@ -38,6 +38,17 @@ int GameSession::play(std::string_view input) {
     return runGame();
 }
 
+void GameSession::restartProgram() {
+    resetGameState();
+    gameInput().reset();
+    console.clearTranscript();
+}
+
+int GameSession::playAgain(std::string_view input) {
+    restartProgram();
+    return play(input);
+}
+
 void GameSession::addPictures() {
     for (const char* name : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
         std::filesystem::copy_file(pictureFolder() / name, folder / name,

@@ -21,6 +21,10 @@ protected:
 
     // Runs the whole game from the main menu on the scripted input; returns the exit status.
     int play(std::string_view input);
+    // Starts a fresh run of the program in the same folder, as after a restart.
+    void restartProgram();
+    // restartProgram, then play.
+    int playAgain(std::string_view input);
     // Copies the four pictures into the session's folder.
     void addPictures();
     void writeFile(const std::string& name, std::string_view contents);

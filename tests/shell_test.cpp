@@ -7,14 +7,13 @@
 #include "console/input.h"
 #include "persistence/save_file.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
 
-const std::string kRule = "+" + std::string(118, '-') + "+";
 const std::string kStart = "<window 1000x500><title Talvoren -- Build v0.1.0>";
 const std::string kMenu = "<clear>[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> ";
-const std::string kPause = "Press ENTER to continue...\n> ";
 const std::string kNamePrompt = "<clear>Cyrus\n" + kRule +
                                 "Hello Traveller!\nWhat is your name?\n** SPACES ARE NOT ALLOWED **\n" +
                                 kRule + "> ";
@@ -57,13 +56,6 @@ std::string backstory(const std::string& name) {
 
 class Shell : public GameSession {
 protected:
-    // Another run of the program in the same folder, as after a restart.
-    int replay(std::string_view input) {
-        resetGameState();
-        gameInput().reset();
-        console.clearTranscript();
-        return play(input);
-    }
     // The transcript cut at every clear, each piece starting with its "<clear>".
     std::vector<std::string> screens() const {
         std::vector<std::string> pieces = console.screens();
@@ -109,7 +101,7 @@ TEST_F(Shell, OptionsFlipOneFlagPerAnswerAndExitToTheMainMenu) {
     EXPECT_EQ(currentScreen, 1);
 
     // Nothing is kept for the next start.
-    EXPECT_EQ(replay("2\n99\n99\n"), 0);
+    EXPECT_EQ(playAgain("2\n99\n99\n"), 0);
     EXPECT_EQ(transcript(), kStart + kMenu + options(true, true) + kMenu);
 }
 
@@ -164,7 +156,7 @@ TEST_F(Shell, LoadWithoutASaveOrWithAnotherHeaderStaysAtTheMenu) {
     for (const char* header : {"act 1", "Act 1 "}) {
         SCOPED_TRACE(header);
         writeFile("save1.txt", header + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5));
-        EXPECT_EQ(replay("4\n99\n"), 0);
+        EXPECT_EQ(playAgain("4\n99\n"), 0);
         EXPECT_EQ(transcript(), kStart + kMenu + kMenu);
     }
 }
@@ -199,7 +191,7 @@ TEST_F(Shell, LoadedGameTakesOnlyTheSavedFields) {
     EXPECT_EQ(player.maxHealth, 175);  // Intelligence x 25 at the start of the act
 
     writeFile("save1.txt", saveText("Huge", 1, 2147483647, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0));
-    EXPECT_EQ(replay("4\n99\n"), 0);
+    EXPECT_EQ(playAgain("4\n99\n"), 0);
     EXPECT_EQ(player.maxHealth, 2147483647);
 }
 
@@ -207,7 +199,7 @@ TEST_F(Shell, StageOutsideTheActStartsTheRoadAgain) {
     for (const int stage : {0, 7, -1}) {
         SCOPED_TRACE(stage);
         writeFile("save1.txt", saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 3, stage, 2));
-        EXPECT_EQ(replay("4\n"), 0);  // input ends at the road notice
+        EXPECT_EQ(playAgain("4\n"), 0);  // input ends at the road notice
         EXPECT_EQ(transcript(), kStart + kMenu + kRoadNotice);
         EXPECT_EQ(actStage, 1);
         EXPECT_EQ(sceneStep, 1);

@@ -8,13 +8,11 @@
 #include "combat/random.h"
 #include "console/input.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
 
-const std::string kRule = "+" + std::string(118, '-') + "+";
-const std::string kPause = "Press ENTER to continue...\n> ";
-const std::string kWin = "\n6142\n\n";
 const std::string kMainMenu =
     "<window 1000x500><title Talvoren -- Build v0.1.0><clear>[1] New Game\n[2] Options\n[3] Credits\n"
     "[4] Load Game\n\n[99] Exit\n> ";
@@ -28,12 +26,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 
 class ActOne : public GameSession {
 protected:
-    void restartProgram() {
-        resetGameState();
-        gameInput().reset();
-        console.clearTranscript();
-    }
-
     std::vector<std::string> saveLines() const {
         std::vector<std::string> lines;
         std::istringstream in(readFile("save1.txt"));

@@ -6,16 +6,10 @@
 #include "session.h"
 #include "shell/shell.h"
 #include "story/scenes.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
-
-const std::string kRule = "+" + std::string(118, '-') + "+";
-const std::string kPause = "Press ENTER to continue...\n> ";
-// A fight's input: the intro's pause, the hidden winning choice, the victory pause.
-const std::string kWin = "\n6142\n\n";
-// The intro's pause, then flight: the fight is lost.
-const std::string kFlee = "\n99\n";
 
 const std::string kNotice = "<clear>" + kRule + ":: NOTICE ::\nNext town is about 15 miles away\n" + kRule +
                             "You think to your self 'Sure seems like 5 miles...'\n" + kPause;
@@ -27,10 +21,6 @@ const std::string kRefusal = "<clear>Jimmy\n" + kRule +
                              kRule + kPause;
 const std::string kWelcome =
     "<clear>Jimmy\n" + kRule + "You may enter, the wizard is waiting for you\n" + kRule + kPause;
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
 
 std::string walkScreen(int level, int experience, int toNext, int gold) {
     return "<clear>OBJECTIVE: Get to the town about 15 miles away.\nAna\n" + kRule + "Level " +
@@ -72,13 +62,6 @@ protected:
         console.type(input);
         runActOne("Ana");
         return console.screens().back();
-    }
-
-    // Starts a fresh run in the same folder, as after restarting the program.
-    void restartProgram() {
-        resetGameState();
-        gameInput().reset();
-        console.clearTranscript();
     }
 };
 

@@ -7,40 +7,20 @@
 #include "console/input.h"
 #include "session.h"
 #include "story/scenes.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
 
-const std::string kRule = "+" + std::string(118, '-') + "+";
-const std::string kPause = "Press ENTER to continue...\n> ";
-const std::string kWin = "\n6142\n\n";
-const std::string kFlee = "\n99\n";
-
 const std::string kWizardMenu = "<clear>" + kRule + "Town :: Objectives :: Speak to the Wizard\n" + kRule +
                                 "[1] Speak to the Wizard\n[2] Heal\n[3] Character Statistics\n\n"
                                 "[98] Save Game\n[99] Exit Game\n> ";
-
-std::string speech(const std::string& speaker, const std::string& text) {
-    return "<clear>" + speaker + "\n" + kRule + text + "\n" + kRule + kPause;
-}
 
 // The raven quest's menu, printed below whatever was on the screen.
 std::string questMenu(const std::string& progress, bool withContinue) {
     return kRule + "Town :: Objective :: Kill 5 Ravens\n" + progress + "\n" + kRule +
            "[1] Wander around [ LVL: 16 -- > 20 ]\n" + (withContinue ? "[2] Continue\n" : "") +
            "[10] Heal\n[11] Character Statistics\n\n[98] Save Game\n[99] Exit Game\n> ";
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-// The level in "You have encountered a level N ...", or -1 without a fight.
-int encounteredLevel(const std::string& out) {
-    const std::string marker = "You have encountered a level ";
-    const std::size_t at = out.find(marker);
-    if (at == std::string::npos) return -1;
-    return std::stoi(out.substr(at + marker.size()));
 }
 
 class Towns : public GameSession {
@@ -71,12 +51,6 @@ protected:
             console.sleepMs(1000);
         }
         FAIL() << "no such draw within 1000 seconds";
-    }
-
-    void restartProgram() {
-        resetGameState();
-        gameInput().reset();
-        console.clearTranscript();
     }
 };
 

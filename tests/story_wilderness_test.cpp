@@ -7,13 +7,10 @@
 #include "console/input.h"
 #include "session.h"
 #include "story/scenes.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
-
-const std::string kRule = "+" + std::string(118, '-') + "+";
-const std::string kFlee = "\n99\n";
-const std::string kWin = "\n6142\n\n";
 
 struct Area {
     std::string line;
@@ -51,17 +48,6 @@ std::string menuText(const std::vector<std::string>& options) {
         "<clear>" + kRule + "Wilderness :: Objectives :: Fight towards the Fountain of Youth\n" + kRule;
     for (const std::string& option : options) text += option + "\n";
     return text + "[10] Heal\n[11] Character Statistics\n\n[98] Save Game\n[99] Exit Game\n> ";
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.rfind(prefix, 0) == 0;
-}
-
-int encounteredLevel(const std::string& out) {
-    const std::string marker = "You have encountered a level ";
-    const std::size_t at = out.find(marker);
-    if (at == std::string::npos) return -1;
-    return std::stoi(out.substr(at + marker.size()));
 }
 
 class Wilderness : public GameSession {
@@ -173,17 +159,12 @@ TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
         EXPECT_TRUE(actRunning);
 
         // Loaded in a new run, the same menu comes back.
-        resetGameState();
-        gameInput().reset();
-        console.clearTranscript();
-        EXPECT_EQ(play("4\n99\n"), 0);
+        EXPECT_EQ(playAgain("4\n99\n"), 0);
         EXPECT_EQ(console.screens().back(), expectedMenu.substr(7));
         EXPECT_FALSE(actRunning);
 
         // A won fight, then Exit Game: the gold and experience are not saved.
-        resetGameState();
-        gameInput().reset();
-        EXPECT_EQ(play("4\n1\n" + kWin + "99\n"), 0);
+        EXPECT_EQ(playAgain("4\n1\n" + kWin + "99\n"), 0);
         EXPECT_GT(player.gold, 0);
         EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, 1, menu->stage, 0));
         std::filesystem::remove(folder / "save1.txt");

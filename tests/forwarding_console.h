@@ -1,0 +1,37 @@
+// A console that hands every operation to a simulated one; tests derive from
+// it to slow, stall or watch just the operations they care about.
+#pragma once
+
+#include "platform/simulated_platform.h"
+
+namespace talvoren::testing {
+
+class ForwardingConsole : public Platform {
+public:
+    explicit ForwardingConsole(SimulatedPlatform& inner) : inner_(inner) {}
+
+    void write(std::string_view text) override { inner_.write(text); }
+    void flush() override { inner_.flush(); }
+    void clearScreen() override { inner_.clearScreen(); }
+    void setTextColour(TextColour colour) override { inner_.setTextColour(colour); }
+    void homeCursor() override { inner_.homeCursor(); }
+    void setTitle(std::string_view title) override { inner_.setTitle(title); }
+    void requestWindowSize(int width, int height) override { inner_.requestWindowSize(width, height); }
+    void sleepMs(std::int64_t milliseconds) override { inner_.sleepMs(milliseconds); }
+    std::int64_t calendarSeconds() override { return inner_.calendarSeconds(); }
+    std::int64_t steadyMs() override { return inner_.steadyMs(); }
+    std::ptrdiff_t readInput(char* buffer, std::size_t capacity, bool wait) override {
+        return inner_.readInput(buffer, capacity, wait);
+    }
+    bool inputIsInteractive() override { return inner_.inputIsInteractive(); }
+    void enterKeyMode() override { inner_.enterKeyMode(); }
+    void leaveKeyMode() override { inner_.leaveKeyMode(); }
+    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+        return inner_.replaceFileAtomically(path, contents);
+    }
+
+protected:
+    SimulatedPlatform& inner_;
+};
+
+}  // namespace talvoren::testing

@@ -1,0 +1,33 @@
+// Pieces of the game's screens as the simulated console records them, and
+// the inputs that settle a fight, shared by the transcript tests.
+#pragma once
+
+#include <string>
+
+namespace talvoren::testing {
+
+inline const std::string kRule = "+" + std::string(118, '-') + "+";
+inline const std::string kPause = "Press ENTER to continue...\n> ";
+// A fight's input: the intro's pause, the hidden winning choice, the victory pause.
+inline const std::string kWin = "\n6142\n\n";
+// The intro's pause, then flight: the fight is lost.
+inline const std::string kFlee = "\n99\n";
+
+inline bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.starts_with(prefix);
+}
+
+// A speech screen: cleared, the speaker, the framed text, the pause.
+inline std::string speech(const std::string& speaker, const std::string& text) {
+    return "<clear>" + speaker + "\n" + kRule + text + "\n" + kRule + kPause;
+}
+
+// The level in "You have encountered a level N ...", or -1 without a fight.
+inline int encounteredLevel(const std::string& out) {
+    const std::string marker = "You have encountered a level ";
+    const std::size_t at = out.find(marker);
+    if (at == std::string::npos) return -1;
+    return std::stoi(out.substr(at + marker.size()));
+}
+
+}  // namespace talvoren::testing
