@@ -1,8 +1,7 @@
 // Input no honest player types and files no honest game writes: each has a
 // defined outcome, and none crashes, hangs or costs the player the save.
-#include <unistd.h>
-
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "character/records.h"
@@ -99,9 +98,10 @@ TEST_F(BadInput, EndOfInputAtTheTurnPromptAndTheSpendingScreenSavesNothing) {
 TEST_F(BadInput, PictureThatCannotBeReadSaysSo) {
     writeFile("bear.txt", "a bear\n");
     std::filesystem::permissions("bear.txt", std::filesystem::perms::none);
+    // The superuser, and Windows, may read it anyway; everyone else is refused.
+    const bool readable = std::ifstream("bear.txt").good();
     printArtFile("bear.txt");
-    // Permissions bind everyone but the superuser, who may read it anyway.
-    EXPECT_EQ(transcript(), ::geteuid() == 0 ? "a bear\n" : "Unable to open file\n");
+    EXPECT_EQ(transcript(), readable ? "a bear\n" : "Unable to open file\n");
 }
 
 TEST_F(BadInput, GigabytePictureIsStreamedThrough) {
