@@ -228,7 +228,11 @@ console_start() {
   current=$1
   console_out=$play/$current.out
   rm -f "$play/console-input" && mkfifo "$play/console-input"
-  (cd "$play" && TERM=xterm exec script -qefc "timeout 300 '$wine' '$exe'" /dev/null \
+  # The game must stay in the pseudo-terminal's foreground process group, or
+  # its reads fail as if input had ended. A plain timeout moves it into a group
+  # of its own whenever the shell that script starts (from $SHELL, which may be
+  # unset or dash) does not exec it; --foreground keeps it where it is.
+  (cd "$play" && TERM=xterm exec script -qefc "exec timeout --foreground 300 '$wine' '$exe'" /dev/null \
     <console-input >"$console_out" 2>"$play/$current.err") &
   console_pid=$!
   exec 3>"$play/console-input"
