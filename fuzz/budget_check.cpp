@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "console/input.h"
+#include "fresh_game.h"
 #include "harness_support.h"
 #include "platform/simulated_platform.h"
 #include "shell/shell.h"
@@ -26,10 +26,8 @@ constexpr std::int64_t kHour = 60 * 60 * 1000;
 constexpr std::string_view kIntoTheBar = "1\nAna\n\n\n\n\n1\n";
 
 void startGame(SimulatedPlatform& console, SimulatedPlatform::Budget budget) {
-    resetGameState();
-    gameInput().reset();
     console.setBudget(budget);
-    setPlatform(console);
+    test_support::startFreshGame(console);
 }
 
 void pauseOutlivesTheClock() {

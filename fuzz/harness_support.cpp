@@ -1,7 +1,5 @@
 #include "harness_support.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,43 +8,25 @@
 #include <iterator>
 #include <system_error>
 
-#include "console/input.h"
+#include "fresh_game.h"
 #include "persistence/save_file.h"
+#include "scratch_folder.h"
 
 namespace talvoren::fuzzing {
 
 namespace {
 
-std::filesystem::path& scratchFolder() {
-    static std::filesystem::path folder;
-    return folder;
-}
-
-void removeScratchFolder() {
-    std::error_code error;
-    if (!scratchFolder().empty()) std::filesystem::remove_all(scratchFolder(), error);
-}
-
-void makeScratchFolder() {
-    if (!scratchFolder().empty()) return;
-    std::string pattern = (std::filesystem::temp_directory_path() / "talvoren-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        std::perror("talvoren fuzz: cannot make a scratch folder");
-        std::abort();
-    }
-    scratchFolder() = pattern;
-    std::atexit(removeScratchFolder);
-    for (const char* picture : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
-        std::error_code error;
-        std::filesystem::copy_file(std::filesystem::path(TALVOREN_DATA_DIR) / picture,
-                                   scratchFolder() / picture, error);
-    }
+// Made on first use and removed, with the saves in it, when the process exits.
+const std::filesystem::path& scratchFolder() {
+    static const test_support::ScratchFolder folder("fuzz");
+    static const bool pictures = (folder.addPictures(), true);
+    (void)pictures;
+    return folder.path();
 }
 
 }  // namespace
 
 ScratchFolderScope::ScratchFolderScope() : previous_(std::filesystem::current_path().string()) {
-    makeScratchFolder();
     std::filesystem::current_path(scratchFolder());
 }
 
@@ -76,10 +56,8 @@ bool readSaveFile(std::string& contents) {
 }
 
 void startFreshGame(SimulatedPlatform& console) {
-    resetGameState();
-    gameInput().reset();
     console.setBudget({kReadBudget, kVirtualTimeBudgetMs, kTranscriptBudget});
-    setPlatform(console);
+    test_support::startFreshGame(console);
 }
 
 void require(bool holds, const char* what, const SimulatedPlatform* console) {

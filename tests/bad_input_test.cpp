@@ -98,10 +98,11 @@ TEST_F(BadInput, EndOfInputAtTheTurnPromptAndTheSpendingScreenSavesNothing) {
 TEST_F(BadInput, PictureThatCannotBeReadSaysSo) {
     writeFile("bear.txt", "a bear\n");
     std::filesystem::permissions("bear.txt", std::filesystem::perms::none);
-    // The superuser, and Windows, may read it anyway; everyone else is refused.
-    const bool readable = std::ifstream("bear.txt").good();
+    if (std::ifstream("bear.txt").good()) {
+        GTEST_SKIP() << "bear.txt stays readable without permissions here (the superuser, or Windows)";
+    }
     printArtFile("bear.txt");
-    EXPECT_EQ(transcript(), readable ? "a bear\n" : "Unable to open file\n");
+    EXPECT_EQ(transcript(), "Unable to open file\n");
 }
 
 TEST_F(BadInput, GigabytePictureIsStreamedThrough) {

@@ -4,14 +4,14 @@
 #include <string>
 
 #include "character/records.h"
+#include "fresh_game.h"
 #include "session.h"
 #include "shell/shell.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
 
-const std::string kStart = "<window 1000x500><title Talvoren -- Build v0.1.0>";
-const std::string kMenu = "<clear>[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> ";
 const std::string kOptions = "<clear>[1] Disable Backstory\n[2] Disable Tutorial\n[99] Exit\n> ";
 const std::string kCredits =
     "<clear>Programmer: Mara Lindqvist\nStory Idear: Tobias Renn\nGame Tester: Ines Okafor\n"
@@ -19,7 +19,7 @@ const std::string kCredits =
 
 std::string menus(int times) {
     std::string all;
-    for (int i = 0; i < times; ++i) all += kMenu;
+    for (int i = 0; i < times; ++i) all += kMainMenu;
     return all;
 }
 
@@ -54,22 +54,22 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
 TEST_F(Input, BadAnswerDropsItsLineAndRedrawsTheMenuOnce) {
     // Each bad answer would otherwise leave "1" or "2" to open a screen.
     EXPECT_EQ(play("abc 1\n2147483648 1\n-99999999999 2\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + menus(4));
+    EXPECT_EQ(transcript(), kStartUp + menus(4));
     EXPECT_EQ(currentScreen, 1);
 }
 
 TEST_F(Input, SignedNumbersAndTwoAnswersOnOneLine) {
     // -5 is a number not on the menu, so "+2" on the same line still counts.
     EXPECT_EQ(play("-5 +2\n1 2\n99\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + menus(2) + kOptions +
+    EXPECT_EQ(transcript(), kStartUp + menus(2) + kOptions +
                                 "<clear>[1] Enable Backstory\n[2] Disable Tutorial\n[99] Exit\n> "
                                 "<clear>[1] Enable Backstory\n[2] Enable Tutorial\n[99] Exit\n> " +
-                                kMenu);
+                                kMainMenu);
 }
 
 TEST_F(Input, BareEnterAtAMenuKeepsItWaiting) {
     EXPECT_EQ(play("\n\n  \n\t\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu);
 }
 
 TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
@@ -93,9 +93,7 @@ TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
     for (const Case& each : cases) {
         SCOPED_TRACE(std::string("input '") + each.input + "'");
         SimulatedPlatform fresh;
-        setPlatform(fresh);
-        resetGameState();
-        gameInput().reset();
+        test_support::startFreshGame(fresh);
         fresh.type(each.input);
         EXPECT_EQ(runGame(), 0);
         const std::string& text = fresh.transcript();
@@ -113,7 +111,7 @@ TEST_F(Input, PauseDropsOnlyWhatIsAlreadyTyped) {
     console.typeAt(1000, "\n99\n");
     EXPECT_EQ(runGame(), 0);
     // Had the pause waited for the line end to drop it, the next menu would read "9".
-    EXPECT_EQ(transcript(), kStart + kMenu + kCredits + kMenu);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kCredits + kMainMenu);
     EXPECT_EQ(console.nowMs(), 1000);
     EXPECT_EQ(console.unreadInput(), 0u);
 }
@@ -123,7 +121,7 @@ TEST_F(Input, PauseWaitsForOneFreshCharacterAndTakesOnlyThat) {
     console.typeAt(5000, "x2\n99\n99\n");
     EXPECT_EQ(runGame(), 0);
     // The pause skips the line end behind "3", waits, and takes only "x": "2" opens the options.
-    EXPECT_EQ(transcript(), kStart + kMenu + kCredits + kMenu + kOptions + kMenu);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kCredits + kMainMenu + kOptions + kMainMenu);
     EXPECT_EQ(console.nowMs(), 5000);
 }
 

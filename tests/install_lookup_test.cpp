@@ -1,7 +1,6 @@
 // Pictures of an installed game: the working folder first, then the folder
 // the game was installed with; the save file always stays in the working folder.
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "character/records.h"
@@ -12,23 +11,24 @@
 namespace talvoren::testing {
 namespace {
 
+const std::filesystem::path kInstalledFolder =
+    std::filesystem::path("installed") / "share" / "games" / "talvoren";
+
 class InstalledPictures : public GameSession {
 protected:
     void SetUp() override {
         GameSession::SetUp();
-        installed = folder / "installed" / "share" / "games" / "talvoren";
+        installed = folder / kInstalledFolder;
         std::filesystem::create_directories(installed);
         console.setInstalledDataFolder(installed.string());
         console.setShowControls(false);
     }
 
-    void writeInstalled(const std::filesystem::path& name, std::string_view contents) const {
-        std::filesystem::create_directories((installed / name).parent_path());
-        std::ofstream out(installed / name, std::ios::binary | std::ios::trunc);
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    void writeInstalled(const std::filesystem::path& name, std::string_view contents) {
+        writeFile((kInstalledFolder / name).string(), contents);
     }
 
-    void installAllPictures() const {
+    void installAllPictures() {
         for (const char* name : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
             writeInstalled(name, std::string("~ installed picture of ") + name + " ~\n");
         }

@@ -246,9 +246,8 @@ TEST_F(SaveFile, FailedWriteAtTheEndOfTheActLeavesTheOldSaveWhole) {
     EXPECT_EQ(readFile("save1.txt"), old);
     EXPECT_EQ(count("All your game data has been saved"), 1u);  // the act does not notice
 
-    // The same run with a working disk rewrites the file in the game's own form.
-    resetGameState();
-    gameInput().reset();
+    // A new run with a working disk rewrites the file in the game's own form.
+    restartProgram();
     console.setFileWritesFail(false);
     console.type("4\n\n");
     EXPECT_EQ(runGame(), 0);

@@ -1,36 +1,23 @@
 #include "session.h"
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
-#include "character/records.h"
-#include "console/input.h"
+#include "fresh_game.h"
 #include "shell/shell.h"
 
 namespace talvoren::testing {
 
-std::filesystem::path pictureFolder() {
-    return TALVOREN_DATA_DIR;
-}
-
 void GameSession::SetUp() {
     previousFolder_ = std::filesystem::current_path();
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder = std::filesystem::temp_directory_path() /
-             ("talvoren-test-" + std::string(info->test_suite_name()) + "-" + info->name());
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    scratch_ = std::make_unique<test_support::ScratchFolder>();
+    folder = scratch_->path();
     std::filesystem::current_path(folder);
-    resetGameState();
-    gameInput().reset();
-    setPlatform(console);
+    test_support::startFreshGame(console);
 }
 
 void GameSession::TearDown() {
     std::filesystem::current_path(previousFolder_);
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
+    scratch_.reset();
 }
 
 int GameSession::play(std::string_view input) {
@@ -39,8 +26,7 @@ int GameSession::play(std::string_view input) {
 }
 
 void GameSession::restartProgram() {
-    resetGameState();
-    gameInput().reset();
+    test_support::resetToFreshRun();
     console.clearTranscript();
 }
 
@@ -50,24 +36,19 @@ int GameSession::playAgain(std::string_view input) {
 }
 
 void GameSession::addPictures() {
-    for (const char* name : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
-        std::filesystem::copy_file(pictureFolder() / name, folder / name,
-                                   std::filesystem::copy_options::overwrite_existing);
-    }
+    scratch_->addPictures();
 }
 
 void GameSession::writeFile(const std::string& name, std::string_view contents) {
-    std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    scratch_->write(name, contents);
 }
 
 std::string GameSession::readFile(const std::string& name) const {
-    std::ifstream in(folder / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return scratch_->read(name);
 }
 
 bool GameSession::fileExists(const std::string& name) const {
-    return std::filesystem::exists(folder / name);
+    return scratch_->holds(name);
 }
 
 std::size_t GameSession::count(std::string_view needle) const {

@@ -1,18 +1,19 @@
-// Test support: a fresh game on the simulated console, run in a folder of
-// its own so that save files of one test never meet another's.
+// Test support: a fresh game on the simulated console, run in a scratch
+// folder of its own so that save files of one test never meet another's.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/simulated_platform.h"
+#include "scratch_folder.h"
 
 namespace talvoren::testing {
 
-// Folder of the shipped picture files.
-std::filesystem::path pictureFolder();
+using test_support::pictureFolder;
 
 class GameSession : public ::testing::Test {
 protected:
@@ -38,6 +39,7 @@ protected:
     std::filesystem::path folder;
 
 private:
+    std::unique_ptr<test_support::ScratchFolder> scratch_;
     std::filesystem::path previousFolder_;
 };
 

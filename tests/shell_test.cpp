@@ -12,8 +12,6 @@
 namespace talvoren::testing {
 namespace {
 
-const std::string kStart = "<window 1000x500><title Talvoren -- Build v0.1.0>";
-const std::string kMenu = "<clear>[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> ";
 const std::string kNamePrompt = "<clear>Cyrus\n" + kRule +
                                 "Hello Traveller!\nWhat is your name?\n** SPACES ARE NOT ALLOWED **\n" +
                                 kRule + "> ";
@@ -74,7 +72,7 @@ TEST_F(Shell, MainMenuExitEndsCleanlyAndSavesNothing) {
 
 TEST_F(Shell, AnswersNotOnTheMainMenuOnlyRedrawIt) {
     EXPECT_EQ(play("0\n5\n98\n100\n-1\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu + kMenu + kMenu + kMenu + kMenu + kMenu);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kMainMenu + kMainMenu + kMainMenu + kMainMenu + kMainMenu);
     EXPECT_EQ(currentScreen, 1);
     EXPECT_TRUE(backstoryEnabled);
     EXPECT_TRUE(tutorialEnabled);
@@ -84,33 +82,34 @@ TEST_F(Shell, AnswersNotOnTheMainMenuOnlyRedrawIt) {
 
 TEST_F(Shell, CreditsShowThreeLinesAndPauseThenTheMenu) {
     EXPECT_EQ(play("3\n\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu +
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu +
                                 "<clear>Programmer: Mara Lindqvist\nStory Idear: Tobias Renn\n"
                                 "Game Tester: Ines Okafor\n" +
-                                kPause + kMenu);
+                                kPause + kMainMenu);
     EXPECT_EQ(console.unreadInput(), 0u);
 }
 
 TEST_F(Shell, OptionsFlipOneFlagPerAnswerAndExitToTheMainMenu) {
     EXPECT_EQ(play("2\n1\n1\n2\n0\n3\n98\n100\n99\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu + options(true, true) + options(false, true) +
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + options(true, true) + options(false, true) +
                                 options(true, true) + options(true, false) + options(true, false) +
-                                options(true, false) + options(true, false) + options(true, false) + kMenu);
+                                options(true, false) + options(true, false) + options(true, false) +
+                                kMainMenu);
     EXPECT_TRUE(backstoryEnabled);
     EXPECT_FALSE(tutorialEnabled);
     EXPECT_EQ(currentScreen, 1);
 
     // Nothing is kept for the next start.
     EXPECT_EQ(playAgain("2\n99\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu + options(true, true) + kMenu);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + options(true, true) + kMainMenu);
 }
 
 TEST_F(Shell, NewGameTellsTheBackstoryAndStartsTheRoad) {
     EXPECT_EQ(play("1\nAna\n\n\n"), 0);  // input ends at the road's first pause
     const auto pieces = screens();
     ASSERT_EQ(pieces.size(), 6u);
-    EXPECT_EQ(pieces[0], kStart);
-    EXPECT_EQ(pieces[1], kMenu);
+    EXPECT_EQ(pieces[0], kStartUp);
+    EXPECT_EQ(pieces[1], kMainMenu);
     EXPECT_EQ(pieces[2], kNamePrompt);
     EXPECT_EQ(pieces[3], backstory("Ana"));
     EXPECT_EQ(pieces[4], kCyrus);
@@ -151,13 +150,13 @@ TEST_F(Shell, NameWithABlankKeepsTheFirstWordAndThePauseWaitsForEnter) {
 
 TEST_F(Shell, LoadWithoutASaveOrWithAnotherHeaderStaysAtTheMenu) {
     EXPECT_EQ(play("4\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu + "Unable to open file\n" + kMenu);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + "Unable to open file\n" + kMainMenu);
 
     for (const char* header : {"act 1", "Act 1 "}) {
         SCOPED_TRACE(header);
         writeFile("save1.txt", header + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5));
         EXPECT_EQ(playAgain("4\n99\n"), 0);
-        EXPECT_EQ(transcript(), kStart + kMenu + kMenu);
+        EXPECT_EQ(transcript(), kStartUp + kMainMenu + kMainMenu);
     }
 }
 
@@ -165,7 +164,7 @@ TEST_F(Shell, LoadingTheEndOfTheActSavesAgainAndEnds) {
     const std::string save = saveText("Bo", 3, 7, 6, 5, 120, 300, 100, 300, 2, 1, 6, 0);
     writeFile("save1.txt", save + "\nline fifteen");
     EXPECT_EQ(play("4\n\n"), 0);
-    EXPECT_EQ(transcript(), kStart + kMenu + kActEnd);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kActEnd);
     EXPECT_EQ(readFile("save1.txt"), save);  // rewritten by the game, without the extra line
     EXPECT_EQ(console.unreadInput(), 0u);
     EXPECT_FALSE(actRunning);
@@ -200,7 +199,7 @@ TEST_F(Shell, StageOutsideTheActStartsTheRoadAgain) {
         SCOPED_TRACE(stage);
         writeFile("save1.txt", saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 3, stage, 2));
         EXPECT_EQ(playAgain("4\n"), 0);  // input ends at the road notice
-        EXPECT_EQ(transcript(), kStart + kMenu + kRoadNotice);
+        EXPECT_EQ(transcript(), kStartUp + kMainMenu + kRoadNotice);
         EXPECT_EQ(actStage, 1);
         EXPECT_EQ(sceneStep, 1);
         EXPECT_EQ(readFile("save1.txt"), saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 1, 1, 2));

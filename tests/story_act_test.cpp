@@ -13,9 +13,6 @@
 namespace talvoren::testing {
 namespace {
 
-const std::string kMainMenu =
-    "<window 1000x500><title Talvoren -- Build v0.1.0><clear>[1] New Game\n[2] Options\n[3] Credits\n"
-    "[4] Load Game\n\n[99] Exit\n> ";
 const std::string kEnd =
     kRule + "You have finished act 1!\nAll your game data has been saved\n" + kRule + kPause;
 
@@ -137,7 +134,7 @@ TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
     // The end-of-act save leads straight back to the end of the act.
     restartProgram();
     EXPECT_EQ(play("4\n\n"), 0);
-    EXPECT_EQ(transcript(), kMainMenu + kEnd);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kEnd);
     EXPECT_EQ(savedProgress(), "1/6/0");
 }
 
@@ -167,7 +164,7 @@ TEST_F(ActOne, DamagedStepsRestartTheirSceneAtItsFirstStep) {
             restartProgram();
             writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, step, each.stage, 3));
             EXPECT_EQ(play(each.input), 0);
-            const std::string out = transcript().substr(kMainMenu.size());
+            const std::string out = transcript().substr((kStartUp + kMainMenu).size());
             EXPECT_EQ(out.rfind(each.opening, 0), 0u) << out;
             EXPECT_EQ(count(each.opening), 1u);
             if (each.stage == 4) {

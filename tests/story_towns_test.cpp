@@ -239,9 +239,7 @@ TEST_F(CursedTown, MenuHealsShowsTheSheetSavesAndExits) {
     restartProgram();
     EXPECT_EQ(play("4\n99\n"), 0);
     EXPECT_EQ(count("?????"), 0u);
-    EXPECT_EQ(console.screens().back(),
-              "[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> " +
-                  questMenu("3 remaining", false));
+    EXPECT_EQ(console.screens().back(), kMainMenuScreen + questMenu("3 remaining", false));
 }
 
 }  // namespace

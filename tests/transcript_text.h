@@ -8,6 +8,12 @@ namespace talvoren::testing {
 
 inline const std::string kRule = "+" + std::string(118, '-') + "+";
 inline const std::string kPause = "Press ENTER to continue...\n> ";
+// What the game does to the window before the first screen.
+inline const std::string kStartUp = "<window 1000x500><title Talvoren -- Build v0.1.0>";
+// The main menu as a screen of its own, and as it follows a clear.
+inline const std::string kMainMenuScreen =
+    "[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> ";
+inline const std::string kMainMenu = "<clear>" + kMainMenuScreen;
 // A fight's input: the intro's pause, the hidden winning choice, the victory pause.
 inline const std::string kWin = "\n6142\n\n";
 // The intro's pause, then flight: the fight is lost.

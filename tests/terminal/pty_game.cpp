@@ -12,9 +12,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -138,39 +135,6 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 
 std::string gameBinary() {
     return TALVOREN_BINARY;
-}
-
-ScratchFolder::ScratchFolder() {
-    std::random_device entropy;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate = base / ("talvoren-terminal-" + std::to_string(entropy()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = std::move(candidate);
-            return;
-        }
-    }
-    throw std::runtime_error("no scratch folder");
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-void ScratchFolder::write(const std::string& name, std::string_view contents) const {
-    std::ofstream file(path_ / name, std::ios::binary | std::ios::trunc);
-    file.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-}
-
-std::string ScratchFolder::read(const std::string& name) const {
-    std::ifstream file(path_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-bool ScratchFolder::holds(const std::string& name) const {
-    std::error_code ignored;
-    return std::filesystem::exists(path_ / name, ignored);
 }
 
 PtyGame::PtyGame(const std::filesystem::path& folder, Launch launch) : launch_(launch) {

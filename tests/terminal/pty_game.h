@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "scratch_folder.h"
+
 namespace talvoren::terminal_testing {
 
 using namespace std::chrono_literals;
@@ -23,22 +25,7 @@ inline constexpr std::chrono::milliseconds kPatience = 20s;
 // Path of the game binary under test.
 std::string gameBinary();
 
-// A fresh empty folder under the system's temporary folder, removed at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    void write(const std::string& name, std::string_view contents) const;
-    std::string read(const std::string& name) const;
-    bool holds(const std::string& name) const;
-
-private:
-    std::filesystem::path path_;
-};
+using test_support::ScratchFolder;
 
 // How the game is started on the terminal.
 enum class Launch {

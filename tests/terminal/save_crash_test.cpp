@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <random>
@@ -89,12 +91,31 @@ std::string describeDamage(const std::string& contents) {
            contents.substr(0, 12) + "\"";
 }
 
+// The kill moments come from this seed: a fresh one each run, or the one
+// named in the environment, so that a torn save can be replayed.
+constexpr const char* kSeedVariable = "TALVOREN_KILL_SEED";
+
+std::uint32_t killTrialSeed() {
+    const char* given = std::getenv(kSeedVariable);
+    if (given != nullptr && *given != '\0') {
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(given, &end, 10);
+        if (*end == '\0' && value <= 0xFFFF'FFFFULL) return static_cast<std::uint32_t>(value);
+        ADD_FAILURE() << kSeedVariable << " is not a number from 0 to 4294967295: " << given;
+    }
+    return std::random_device{}();
+}
+
 TEST(SaveUnderKill, FileIsAlwaysAWholeSave) {
     constexpr int kTrials = 50;
     std::string script = "4\n11\n1\n1\n";  // load, then spend the skill point on Strength
     for (int save = 0; save < 20000; ++save) script += "98\n";
 
-    std::mt19937 random(std::random_device{}());
+    const std::uint32_t seed = killTrialSeed();
+    std::cout << "[ seed     ] " << seed << " (rerun these kills with " << kSeedVariable << "=" << seed
+              << ")\n";
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
     int keptOld = 0;
     int foundNew = 0;
     int leftovers = 0;
