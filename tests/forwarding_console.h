@@ -15,6 +15,9 @@ public:
     void clearScreen() override { inner_.clearScreen(); }
     void setTextColour(TextColour colour) override { inner_.setTextColour(colour); }
     void homeCursor() override { inner_.homeCursor(); }
+    std::optional<int> consoleWidth() override { return inner_.consoleWidth(); }
+    bool consoleWrapsAtLastColumn() override { return inner_.consoleWrapsAtLastColumn(); }
+    void setCursorVisible(bool visible) override { inner_.setCursorVisible(visible); }
     void setTitle(std::string_view title) override { inner_.setTitle(title); }
     void requestWindowSize(int width, int height) override { inner_.requestWindowSize(width, height); }
     void sleepMs(std::int64_t milliseconds) override { inner_.sleepMs(milliseconds); }

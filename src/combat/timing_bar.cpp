@@ -2,6 +2,7 @@
 
 #include "character/arithmetic.h"
 #include "console/input.h"
+#include "console/screen.h"
 #include "console/text_kit.h"
 
 namespace talvoren {
@@ -28,25 +29,24 @@ namespace {
 // One frame: the cursor homed, then the whole line, changing colour only
 // where it changes, sent to the screen in one piece.
 void drawFrame(std::int32_t filled) {
-    Platform& out = platform();
-    out.homeCursor();
-    out.write("[");
+    screenHome();
+    screenWrite("[");
     TextColour current = TextColour::BrightWhite;
     std::string run;
     for (std::int32_t index = 0; index < kBarCells; ++index) {
         const TextColour colour = cellColour(index, filled);
         if (colour != current) {
-            out.write(run);
+            screenWrite(run);
             run.clear();
-            out.setTextColour(colour);
+            screenColour(colour);
             current = colour;
         }
         run.push_back(cellCharacter(index, filled));
     }
-    out.write(run);
-    if (current != TextColour::BrightWhite) out.setTextColour(TextColour::BrightWhite);
-    out.write("]\n");
-    out.flush();
+    screenWrite(run);
+    if (current != TextColour::BrightWhite) screenColour(TextColour::BrightWhite);
+    screenWrite("]\n");
+    screenFlush();
 }
 
 // Keeps key mode for exactly the bar's lifetime, whatever way it is left.
@@ -56,6 +56,19 @@ public:
     ~KeyPollingScope() { gameInput().endKeyPolling(); }
     KeyPollingScope(const KeyPollingScope&) = delete;
     KeyPollingScope& operator=(const KeyPollingScope&) = delete;
+};
+
+// The cursor would flicker at the end of every frame: it stays hidden while
+// the bar animates and comes back however the bar is left.
+class HiddenCursorScope {
+public:
+    HiddenCursorScope() { platform().setCursorVisible(false); }
+    ~HiddenCursorScope() {
+        screenFlush();
+        platform().setCursorVisible(true);
+    }
+    HiddenCursorScope(const HiddenCursorScope&) = delete;
+    HiddenCursorScope& operator=(const HiddenCursorScope&) = delete;
 };
 
 }  // namespace
@@ -71,9 +84,10 @@ std::int64_t nextFrameStart(std::int64_t start, std::int64_t framesDrawn, std::i
 std::string runTimingBar() {
     Platform& out = platform();
     clearScreen();
-    out.setTextColour(TextColour::BrightWhite);
+    screenColour(TextColour::BrightWhite);
     std::string grade;
     {
+        const HiddenCursorScope hiddenCursor;
         const KeyPollingScope keyMode;
         std::int64_t start = out.steadyMs();
         std::int32_t filled = 0;

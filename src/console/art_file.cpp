@@ -6,6 +6,7 @@
 #include <memory>
 #include <system_error>
 
+#include "console/screen.h"
 #include "console/text_kit.h"
 #include "platform/platform.h"
 
@@ -75,16 +76,16 @@ void printArtFile(std::string path) {
         if (got == 0) break;  // end of file or a read error: stop silently
         copyBlock(std::string_view(block.data(), got), heldCarriageReturn, out);
         if (!out.empty()) {
-            writeText(out);
-            platform().flush();
+            screenWriteAsIs(out);
+            screenFlush();
             last = out.back();
         }
     }
     if (heldCarriageReturn) {
-        writeText("\r");
+        screenWriteAsIs("\r");
         last = '\r';
     }
-    if (last != '\n') writeText("\n");
+    if (last != '\n') screenWriteAsIs("\n");
 }
 
 }  // namespace talvoren

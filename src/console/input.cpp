@@ -1,8 +1,10 @@
 #include "console/input.h"
 
 #include <array>
+#include <cstring>
 #include <limits>
 
+#include "console/screen.h"
 #include "platform/platform.h"
 
 namespace talvoren {
@@ -37,12 +39,17 @@ bool InputSource::fill(bool wait) {
         buffer_.clear();
         position_ = 0;
     }
-    if (wait) platform().flush();  // like a prompt tied to its output
+    if (wait) screenFlush();  // like a prompt tied to its output
     std::array<char, 4096> chunk{};
     const std::ptrdiff_t got = platform().readInput(chunk.data(), chunk.size(), wait);
     if (got < 0) {
         ended_ = true;
         return false;
+    }
+    // A person's Enter is echoed by the console, which starts a new row.
+    if (wait && got > 0 && platform().inputIsInteractive() &&
+        std::memchr(chunk.data(), '\n', static_cast<std::size_t>(got)) != nullptr) {
+        screenLineEndEchoed();
     }
     buffer_.append(chunk.data(), static_cast<std::size_t>(got));
     return got > 0;

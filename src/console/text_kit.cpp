@@ -1,36 +1,36 @@
 #include "console/text_kit.h"
 
 #include "console/input.h"
-#include "platform/platform.h"
+#include "console/screen.h"
 
 namespace talvoren {
 
 const std::string ruleLine = "+" + std::string(118, '-') + "+";
 
 void clearScreen() {
-    platform().clearScreen();
+    screenClear();
 }
 
 void writeText(std::string_view text) {
-    platform().write(text);
+    screenWrite(text);
 }
 
 void writeNumber(std::int64_t number) {
-    platform().write(std::to_string(number));
+    screenWrite(std::to_string(number));
 }
 
 void endLine() {
-    platform().write("\n");
-    platform().flush();
+    screenWrite("\n");
+    screenFlush();
 }
 
 void printLine(std::string_view text) {
-    platform().write(text);
+    screenWrite(text);
     endLine();
 }
 
 void writeRuleLine() {
-    platform().write(ruleLine);
+    screenRule(ruleLine);
 }
 
 void showDialogue(std::string_view speaker, std::string_view text) {

@@ -4,7 +4,8 @@ namespace talvoren {
 
 namespace {
 Platform* current = nullptr;
-}
+unsigned changes = 0;
+}  // namespace
 
 Platform& platform() {
     if (current == nullptr) current = &nativePlatform();
@@ -13,6 +14,11 @@ Platform& platform() {
 
 void setPlatform(Platform& backEnd) {
     current = &backEnd;
+    ++changes;
+}
+
+unsigned platformChanges() {
+    return changes;
 }
 
 }  // namespace talvoren

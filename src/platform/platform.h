@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,13 +28,25 @@ public:
     // Sends everything written so far to the screen in as few writes as possible.
     virtual void flush() = 0;
 
-    // Blanks the whole console, scrollback included, and homes the cursor.
-    // Does nothing when output is not a console. Never fails loudly.
+    // Blanks the console's screen and homes the cursor (the player's own
+    // scrollback is left alone). Does nothing when output is not a console.
+    // Never fails loudly.
     virtual void clearScreen() = 0;
     // Sets the colour of text written from now on. Ignored without a console.
     virtual void setTextColour(TextColour colour) = 0;
     // Moves the cursor to the top-left cell. Ignored without a console.
     virtual void homeCursor() = 0;
+    // Columns of the console that output goes to, read afresh on every call;
+    // nullopt when output is not a console (or it cannot tell its width), in
+    // which case the game writes every byte as it always has.
+    virtual std::optional<int> consoleWidth() { return std::nullopt; }
+    // True when writing a row's last column already moves the cursor to the
+    // next row (the Windows console); false where the move waits for the next
+    // character and a line end after a full row adds no blank row (xterm).
+    virtual bool consoleWrapsAtLastColumn() { return false; }
+    // Shows or hides the cursor. Ignored without a console; a hidden cursor
+    // is shown again however the game ends or is stopped.
+    virtual void setCursorVisible(bool visible) { static_cast<void>(visible); }
     // Sets the window title, where the console has one.
     virtual void setTitle(std::string_view title) = 0;
     // Asks for a window of the given pixel size, keeping its top-left corner.
@@ -74,6 +87,9 @@ public:
 // The platform the game talks to. Set once at start (or by a test).
 Platform& platform();
 void setPlatform(Platform& backEnd);
+// Grows with every setPlatform, so that what is kept about one back end is
+// not taken for the next one's (tests set a fresh one each).
+unsigned platformChanges();
 
 // Creates the back end for the machine the game was built for.
 Platform& nativePlatform();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -22,10 +23,13 @@ namespace talvoren {
 namespace {
 
 constexpr char kResetColours[] = "\x1b[0m";
+constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr char kHideCursor[] = "\x1b[?25l";
 
 // Shared with the signal handlers, so plain globals of async-safe types.
 volatile sig_atomic_t keyModeActive = 0;
 volatile sig_atomic_t escapesEnabled = 0;
+volatile sig_atomic_t cursorHidden = 0;
 struct termios savedTermios;
 struct termios keyModeTermios;
 
@@ -48,7 +52,9 @@ void writeAll(int fd, const char* data, std::size_t size) {
 
 void restoreTerminalFromSignal() {
     if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTermios);
-    if (escapesEnabled != 0) writeAll(STDOUT_FILENO, kResetColours, sizeof kResetColours - 1);
+    if (escapesEnabled == 0) return;
+    if (cursorHidden != 0) writeAll(STDOUT_FILENO, kShowCursor, sizeof kShowCursor - 1);
+    writeAll(STDOUT_FILENO, kResetColours, sizeof kResetColours - 1);
 }
 
 void onTerminatingSignal(int signalNumber) {
@@ -72,6 +78,8 @@ void onStopSignal(int signalNumber) {
     again.sa_flags = SA_RESTART;
     ::sigaction(signalNumber, &again, nullptr);
     if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &keyModeTermios);
+    if (escapesEnabled != 0 && cursorHidden != 0)
+        writeAll(STDOUT_FILENO, kHideCursor, sizeof kHideCursor - 1);
     errno = savedErrno;
 }
 
@@ -134,6 +142,7 @@ public:
 
     ~PosixTerminal() override {
         leaveKeyMode();
+        setCursorVisible(true);
         if (escapes_) pending_ += kResetColours;
         flush();
     }
@@ -163,6 +172,22 @@ public:
     }
 
     void homeCursor() override { control("\x1b[H"); }
+
+    std::optional<int> consoleWidth() override {
+        if (::isatty(STDOUT_FILENO) == 0) return std::nullopt;
+        struct winsize size {};
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return std::nullopt;
+        return static_cast<int>(size.ws_col);
+    }
+
+    void setCursorVisible(bool visible) override {
+        if (!escapes_ || (cursorHidden == 0) == visible) return;
+        // A signal in between may show the cursor once too often, never too few times.
+        if (!visible) cursorHidden = 1;
+        pending_ += visible ? kShowCursor : kHideCursor;
+        flush();
+        if (visible) cursorHidden = 0;
+    }
 
     void setTitle(std::string_view title) override {
         if (!escapes_) return;

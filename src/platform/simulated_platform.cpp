@@ -60,6 +60,12 @@ void SimulatedPlatform::setTextColour(TextColour colour) {
     marker("<colour " + std::to_string(static_cast<int>(colour)) + ">");
 }
 
+void SimulatedPlatform::setCursorVisible(bool visible) {
+    if (!width_) return;
+    cursorVisible_ = visible;
+    marker(visible ? "<cursor shown>" : "<cursor hidden>");
+}
+
 void SimulatedPlatform::setTitle(std::string_view title) {
     marker("<title " + std::string(title) + ">");
 }

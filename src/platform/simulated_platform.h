@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,14 @@ public:
     void setInteractive(bool interactive) { interactive_ = interactive; }
     // Control sequences appear in the transcript as markers such as "<clear>".
     void setShowControls(bool show) { showControls_ = show; }
+    // Output goes to a console of this many columns (none by default: the
+    // transcript then holds every byte as piped output would). The cursor's
+    // "<cursor hidden>" and "<cursor shown>" appear only with a console.
+    void setConsoleWidth(std::optional<int> columns) { width_ = columns; }
+    // Behave like the Windows console, which moves on as soon as a row's last
+    // column is written (an xterm-like terminal by default).
+    void setWrapsAtLastColumn(bool wraps) { wrapsAtLastColumn_ = wraps; }
+    bool cursorVisible() const { return cursorVisible_; }
     // Makes every later save fail, as on a full disk.
     void setFileWritesFail(bool fail) { writesFail_ = fail; }
 
@@ -67,6 +76,9 @@ public:
     void clearScreen() override { marker("<clear>"); }
     void setTextColour(TextColour colour) override;
     void homeCursor() override { marker("<home>"); }
+    std::optional<int> consoleWidth() override { return width_; }
+    bool consoleWrapsAtLastColumn() override { return wrapsAtLastColumn_; }
+    void setCursorVisible(bool visible) override;
     void setTitle(std::string_view title) override;
     void requestWindowSize(int widthPixels, int heightPixels) override;
     void sleepMs(std::int64_t milliseconds) override;
@@ -94,6 +106,9 @@ private:
     bool interactive_ = false;
     bool showControls_ = true;
     bool writesFail_ = false;
+    std::optional<int> width_;
+    bool wrapsAtLastColumn_ = false;
+    bool cursorVisible_ = true;
     bool inKeyMode_ = false;
     int keyModeEntries_ = 0;
     int flushes_ = 0;

@@ -32,13 +32,22 @@ namespace {
 // Shared with the console control handler, which runs on a thread of its own.
 std::atomic<HANDLE> consoleOutput{nullptr};
 std::atomic<int> startAttributes{-1};
+std::atomic<bool> cursorHidden{false};
+
+void showCursor(HANDLE output) {
+    CONSOLE_CURSOR_INFO cursor{};
+    if (::GetConsoleCursorInfo(output, &cursor) == 0) return;
+    cursor.bVisible = TRUE;
+    ::SetConsoleCursorInfo(output, &cursor);
+}
 
 BOOL WINAPI onConsoleControl(DWORD) {
-    // Give the player's console its colours back, then let Windows end the game.
+    // Give the player's console its colours and cursor back, then let Windows end the game.
     const int attributes = startAttributes.load();
     const HANDLE output = consoleOutput.load();
     if (attributes >= 0 && output != nullptr) {
         ::SetConsoleTextAttribute(output, static_cast<WORD>(attributes));
+        if (cursorHidden.load()) showCursor(output);
     }
     return FALSE;
 }
@@ -116,6 +125,7 @@ public:
 
     ~WindowsConsole() override {
         leaveKeyMode();
+        setCursorVisible(true);
         flush();
         const int attributes = startAttributes.load();
         if (outputIsConsole_ && attributes >= 0) {
@@ -183,6 +193,33 @@ public:
         if (!outputIsConsole_) return;
         flush();
         ::SetConsoleCursorPosition(out_, COORD{0, 0});
+    }
+
+    // The screen buffer's width, which is what the console wraps at (not the
+    // window's, which may show only part of it).
+    std::optional<int> consoleWidth() override {
+        if (!outputIsConsole_) return std::nullopt;
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        if (::GetConsoleScreenBufferInfo(out_, &info) == 0 || info.dwSize.X <= 0) return std::nullopt;
+        return static_cast<int>(info.dwSize.X);
+    }
+
+    // A console wraps as soon as the last column is written, unless it waits
+    // for the next character (DISABLE_NEWLINE_AUTO_RETURN) or does not wrap.
+    bool consoleWrapsAtLastColumn() override {
+        DWORD mode = 0;
+        if (!outputIsConsole_ || ::GetConsoleMode(out_, &mode) == 0) return true;
+        return (mode & ENABLE_WRAP_AT_EOL_OUTPUT) != 0 && (mode & kDisableNewlineAutoReturn) == 0;
+    }
+
+    void setCursorVisible(bool visible) override {
+        if (!outputIsConsole_ || cursorHidden.load() == !visible) return;
+        flush();
+        CONSOLE_CURSOR_INFO cursor{};
+        if (::GetConsoleCursorInfo(out_, &cursor) == 0) return;
+        cursor.bVisible = visible ? TRUE : FALSE;
+        if (!visible) cursorHidden.store(true);
+        if (::SetConsoleCursorInfo(out_, &cursor) != 0 && visible) cursorHidden.store(false);
     }
 
     void setTitle(std::string_view title) override {
@@ -277,6 +314,7 @@ public:
 
 private:
     static constexpr std::size_t kFlushThreshold = 64 * 1024;
+    static constexpr DWORD kDisableNewlineAutoReturn = 0x0008;  // missing from older headers
 
     static DWORD fileTypeOf(HANDLE handle) {
         if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return FILE_TYPE_UNKNOWN;

@@ -2,6 +2,7 @@
 
 #include "character/records.h"
 #include "console/input.h"
+#include "console/screen.h"
 #include "platform/platform.h"
 
 namespace talvoren {
@@ -61,7 +62,7 @@ int runGame() {
     } catch (const EndOfInput&) {
         // Input is gone: stop here, saving nothing.
     }
-    platform().flush();
+    screenFlush();
     return 0;
 }
 

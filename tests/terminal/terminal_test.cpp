@@ -20,6 +20,7 @@ constexpr char kTurnPrompt[] = "[1] Attack\r\n[2] Heal\r\n[99] Flee\r\n> ";
 constexpr char kPausePrompt[] = "Press ENTER to continue...\r\n> ";
 constexpr char kFrameStart[] = "\x1b[H[";
 constexpr char kColourReset[] = "\x1b[0m";
+constexpr char kShowCursor[] = "\x1b[?25h";
 
 // A hero in the first wilderness who takes next to no damage and deals
 // little, so that every fight outlasts the turns a test plays.
@@ -82,9 +83,8 @@ protected:
         return game->waitFor(kFrameStart, game->output().find(kFrameStart, from) + 1);
     }
 
-    // Presses the space bar (no Enter) and returns the grade printed under the bar.
     // Writes one space, with no Enter: the bar must stop at once, unechoed,
-    // with its grade on the line under it.
+    // with its grade on the line under it and the cursor shown again.
     void pressSpaceForAGrade() {
         const std::size_t from = game->mark();
         game->send(" ");
@@ -93,7 +93,7 @@ protected:
         EXPECT_EQ(game->output().substr(from, end - from).find(' '), std::string::npos)
             << "the space was echoed";
         for (const std::string grade : {"Hit", "Critical", "Miss"}) {
-            const std::string underTheBar = "]\r\n" + grade + "\r\n";
+            const std::string underTheBar = "]\r\n" + grade + "\r\n" + kShowCursor;
             if (end >= underTheBar.size() &&
                 game->output().compare(end - underTheBar.size(), underTheBar.size(), underTheBar) == 0) {
                 return;

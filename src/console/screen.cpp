@@ -1,0 +1,127 @@
+#include "console/screen.h"
+
+#include <optional>
+#include <string>
+
+#include "console/row_fitter.h"
+
+namespace talvoren {
+
+namespace {
+
+struct ScreenState {
+    unsigned owner = 0;  // platformChanges() when the width was read
+    std::optional<RowFitter> fitter;
+    std::string fitted;  // reused buffer for the fitted bytes
+};
+
+ScreenState& state() {
+    static ScreenState screen;
+    return screen;
+}
+
+void readWidth(ScreenState& screen, Platform& out) {
+    screen.owner = platformChanges() + 1;
+    const std::optional<int> width = out.consoleWidth();
+    if (width && *width > 0) {
+        screen.fitter.emplace(*width, out.consoleWrapsAtLastColumn());
+    } else {
+        screen.fitter.reset();
+    }
+}
+
+// The fitter for the current back end, or nullptr when text passes as it is.
+RowFitter* fitterFor(Platform& out) {
+    ScreenState& screen = state();
+    if (screen.owner != platformChanges() + 1) readWidth(screen, out);  // a new back end (a test's)
+    return screen.fitter ? &*screen.fitter : nullptr;
+}
+
+// Sends what the fitter holds back, before anything that must follow it.
+void release(Platform& out) {
+    RowFitter* fitter = fitterFor(out);
+    if (fitter == nullptr) return;
+    std::string& fitted = state().fitted;
+    fitted.clear();
+    fitter->release(fitted);
+    if (!fitted.empty()) out.write(fitted);
+}
+
+}  // namespace
+
+void screenWrite(std::string_view text) {
+    Platform& out = platform();
+    RowFitter* fitter = fitterFor(out);
+    if (fitter == nullptr) {
+        out.write(text);
+        return;
+    }
+    std::string& fitted = state().fitted;
+    fitted.clear();
+    fitter->put(text, fitted);
+    if (!fitted.empty()) out.write(fitted);
+}
+
+void screenWriteAsIs(std::string_view text) {
+    Platform& out = platform();
+    RowFitter* fitter = fitterFor(out);
+    if (fitter != nullptr) {
+        std::string& fitted = state().fitted;
+        fitted.clear();
+        fitter->passedThrough(text, fitted);
+        if (!fitted.empty()) out.write(fitted);
+    }
+    out.write(text);
+}
+
+void screenRule(std::string_view rule) {
+    Platform& out = platform();
+    RowFitter* fitter = fitterFor(out);
+    if (fitter == nullptr) {
+        out.write(rule);
+        return;
+    }
+    std::string& fitted = state().fitted;
+    fitted.clear();
+    fitter->rule(static_cast<int>(rule.size()), fitted);
+    out.write(fitted);
+}
+
+void screenFlush() {
+    Platform& out = platform();
+    release(out);
+    out.flush();
+}
+
+void screenClear() {
+    Platform& out = platform();
+    release(out);
+    out.clearScreen();
+    readWidth(state(), out);
+}
+
+void screenHome() {
+    Platform& out = platform();
+    release(out);
+    out.homeCursor();
+    if (RowFitter* fitter = fitterFor(out)) fitter->cursorAtRowStart();
+}
+
+void screenColour(TextColour colour) {
+    Platform& out = platform();
+    release(out);
+    out.setTextColour(colour);
+}
+
+void screenLineEndEchoed() {
+    Platform& out = platform();
+    if (RowFitter* fitter = fitterFor(out)) {
+        std::string& fitted = state().fitted;
+        fitted.clear();
+        fitter->release(fitted);
+        if (!fitted.empty()) out.write(fitted);
+        fitter->cursorAtRowStart();
+    }
+}
+
+}  // namespace talvoren

@@ -1,0 +1,182 @@
+// Screens on a console of any width: the rows a player sees, on an
+// xterm-like terminal and on the Windows console, which wrap differently.
+#include <string>
+#include <vector>
+
+#include "combat/timing_bar.h"
+#include "console/art_file.h"
+#include "console/row_fitter.h"
+#include "console/text_kit.h"
+#include "session.h"
+#include "transcript_text.h"
+
+namespace talvoren::testing {
+namespace {
+
+std::string rule(int columns) {
+    return "+" + std::string(static_cast<std::size_t>(columns - 2), '-') + "+";
+}
+
+// The rows a console of `width` columns shows for `bytes` (markers such as
+// "<colour 15>" skipped). `wrapsAtLastColumn`: the Windows console moves on
+// as the last column is written; an xterm waits for the next character.
+// Trailing blanks are trimmed; the cursor's empty last row is left out.
+std::vector<std::string> rowsSeen(const std::string& bytes, int width, bool wrapsAtLastColumn) {
+    std::vector<std::string> rows(1);
+    bool pendingWrap = false;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const char c = bytes[at];
+        if (c == '<' && bytes.find('>', at) != std::string::npos) {
+            at = bytes.find('>', at);
+            continue;
+        }
+        if (c == '\n') {
+            rows.emplace_back();
+            pendingWrap = false;
+            continue;
+        }
+        if (pendingWrap) rows.emplace_back();
+        pendingWrap = false;
+        rows.back().push_back(c);
+        if (static_cast<int>(rows.back().size()) == width) {
+            if (wrapsAtLastColumn) {
+                rows.emplace_back();
+            } else {
+                pendingWrap = true;
+            }
+        }
+    }
+    for (std::string& row : rows) row.erase(row.find_last_not_of(' ') + 1);
+    if (rows.back().empty()) rows.pop_back();
+    return rows;
+}
+
+using Rows = std::vector<std::string>;
+
+TEST(RowFitter, LinesWrapAtBlanksAndFrameLinesStandAlone) {
+    struct Case {
+        const char* what;
+        int width;
+        std::string text;  // "|" stands for a frame line of 120 columns
+        Rows seen;
+    };
+    const Case cases[] = {
+        {"a line that fits", 20, "short line\n", {"short line"}},
+        {"wrap at the last blank",
+         16,
+         "The quick brown fox jumps over the lazy dog\n",
+         {"The quick brown", "fox jumps over", "the lazy dog"}},
+        {"a line exactly as wide as the row", 9, "123456789\nnext\n", {"123456789", "next"}},
+        {"a blank on the edge ends the row", 5, "abcde fgh\n", {"abcde", "fgh"}},
+        {"a word wider than the row is cut", 8, "Dubistrum has\n", {"Dubistru", "m has"}},
+        {"a narrow frame line", 10, "Cyrus\n|Hello\n|", {"Cyrus", "+--------+", "Hello", "+--------+"}},
+        {"no blank row after a frame line", 10, "|\nnext\n", {"+--------+", "next"}},
+        {"a frame line after text starts a row", 10, "ab|", {"ab", "+--------+"}},
+        {"wide console: 120 columns", 132, "|x\n", {rule(120), "x"}},
+        {"exactly 120 columns", 120, "|x\n", {rule(120), "x"}},
+    };
+    for (const bool wrapsAtLastColumn : {false, true}) {
+        for (const Case& each : cases) {
+            SCOPED_TRACE(std::string(each.what) + (wrapsAtLastColumn ? ", Windows console" : ", xterm"));
+            RowFitter fitter(each.width, wrapsAtLastColumn);
+            std::string out;
+            std::string text = each.text;
+            for (std::size_t bar = text.find('|'); bar != std::string::npos; bar = text.find('|')) {
+                fitter.put(text.substr(0, bar), out);
+                fitter.rule(120, out);
+                text.erase(0, bar + 1);
+            }
+            fitter.put(text, out);
+            fitter.release(out);
+            EXPECT_EQ(rowsSeen(out, each.width, wrapsAtLastColumn), each.seen);
+        }
+    }
+}
+
+// Today's 120-column console: the frame line is written with no line end.
+TEST(RowFitter, WindowsConsoleOf120ColumnsGetsTheSameBytesAsBefore) {
+    RowFitter fitter(120, true);
+    std::string out;
+    fitter.put("Cyrus\n", out);
+    fitter.rule(120, out);
+    fitter.put("Hello Traveller!\n", out);
+    EXPECT_EQ(out, "Cyrus\n" + kRule + "Hello Traveller!\n");
+}
+
+class ScreenFit : public GameSession {
+protected:
+    Rows lastScreen(int width, bool wrapsAtLastColumn) const {
+        return rowsSeen(console.screens().back(), width, wrapsAtLastColumn);
+    }
+};
+
+TEST_F(ScreenFit, BackstoryAndSpeechAt80Columns) {
+    for (const bool wrapsAtLastColumn : {false, true}) {
+        SCOPED_TRACE(wrapsAtLastColumn ? "Windows console" : "xterm");
+        restartProgram();
+        console.setConsoleWidth(80);
+        console.setWrapsAtLastColumn(wrapsAtLastColumn);
+        play("1\nAna\n\n");
+        const std::vector<std::string> screens = console.screens();
+        ASSERT_GE(screens.size(), 4u);
+        const Rows backstory = rowsSeen(screens[3], 80, wrapsAtLastColumn);
+        const Rows firstRows = {
+            "Humanity as we know, is in danger. All the peaceful creatures have been driven",
+            "mad by this power crystal.",
+            "The power crystal can only be destroyed by magic, but wizards are extinct...",
+            "Except one...",
+            "Dubistrum, the only wizard still left alive... But he is too old and frail, but",
+            "there is a way to evade it.",
+        };
+        ASSERT_GE(backstory.size(), firstRows.size());
+        EXPECT_EQ(Rows(backstory.begin(), backstory.begin() + 6), firstRows);
+        const Rows expectedSpeech = {"Cyrus",
+                                     rule(80),
+                                     "Dubistrum has been waiting for you!",
+                                     "He is in the next town over, about 5 miles away.",
+                                     rule(80),
+                                     "Press ENTER to continue...",
+                                     ">"};
+        EXPECT_EQ(lastScreen(80, wrapsAtLastColumn), expectedSpeech);
+    }
+}
+
+TEST_F(ScreenFit, WidthIsReadAfreshForEveryScreen) {
+    console.setConsoleWidth(100);
+    console.type("\n\n");
+    showSpeechScreen("Jimmy", "You may enter");
+    EXPECT_EQ(lastScreen(100, false)[1], rule(100));
+    console.setConsoleWidth(60);
+    showSpeechScreen("Jimmy", "You may enter");
+    EXPECT_EQ(lastScreen(60, false)[1], rule(60));
+    EXPECT_EQ(lastScreen(60, false)[2], "You may enter");
+}
+
+TEST_F(ScreenFit, PicturesAreCopiedAsTheyAreAndTextFollowsOnANewRow) {
+    console.setConsoleWidth(40);
+    const std::string wide(50, 'x');
+    writeFile("art.txt", wide + "\n  /\\_/\\");
+    clearScreen();
+    printArtFile("art.txt");
+    printLine("The bear growls at you from the bushes.");
+    EXPECT_EQ(transcript(), "<clear>" + wide + "\n  /\\_/\\\nThe bear growls at you from the bushes.\n");
+}
+
+TEST_F(ScreenFit, CursorIsHiddenOnlyWhileTheBarAnimates) {
+    console.setConsoleWidth(80);
+    console.typeAt(120, " ");
+    EXPECT_EQ(runTimingBar(), "Hit");
+    const std::string& out = transcript();
+    EXPECT_LT(out.find("<cursor hidden>"), out.find("<home>"));
+    EXPECT_TRUE(out.ends_with("Hit\n<cursor shown>")) << out;
+
+    // The input ends during the bar: the cursor comes back all the same.
+    restartProgram();
+    console.setConsoleWidth(80);
+    EXPECT_EQ(play("1\nHero\n\n\n\n\n1\n"), 0);
+    EXPECT_TRUE(transcript().ends_with("]\n<cursor shown>")) << transcript();
+    EXPECT_TRUE(console.cursorVisible());
+}
+
+}  // namespace
+}  // namespace talvoren::testing
