@@ -1,10 +1,8 @@
-// The random draw and the monsters it makes: ranges, the per-second reseed,
-// the kind table and the flavour lines with their pauses.
-#include <array>
+// The random draw (its ranges and the per-second reseed) and the encounter
+// screen: the flavour lines with their pauses, then the monster.
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "combat/encounter.h"
 #include "combat/random.h"
 #include "forwarding_console.h"
+#include "scripted_dice.h"
 #include "session.h"
 
 namespace talvoren::testing {
@@ -87,223 +86,79 @@ TEST_F(RandomDraw, ReseedsFromTheCalendarSecondAtEveryCall) {
     EXPECT_NE(rollRange(0, 1'000'000), first);
 }
 
-// The monster table as the game describes it.
-struct KindRow {
-    const char* name;
-    double weight;
-    std::int32_t maxLow, maxHigh, minLow, minHigh, healthLow, healthHigh;
-    bool healthScales;
-};
-constexpr std::array<KindRow, 4> kTable{{
-    {"Bear", 0.25, 4, 5, 2, 3, 31, 34, true},
-    {"Hippopotamus", 0.25, 5, 6, 3, 4, 29, 32, true},
-    {"Wasp", 0.1, 8, 9, 7, 8, 23, 25, false},
-    {"Raven", 0.1, 3, 4, 1, 2, 20, 25, true},
-}};
-
-const KindRow* rowNamed(const std::string& name) {
-    for (const KindRow& row : kTable) {
-        if (name == row.name) return &row;
-    }
-    return nullptr;
-}
-
-// Lowest and highest value seen of each stat.
-struct Spread {
-    std::int32_t low = kMax, high = kMin;
-    void add(std::int32_t value) {
-        low = std::min(low, value);
-        high = std::max(high, value);
-    }
-};
-struct StatSpread {
-    Spread maxDamage, minDamage, health;
-};
-
 // Hands everything to the simulated console and notes the virtual time at
-// which each piece of text was written. With `secondPerDraw`, every look at
-// the calendar finds a new second, so draws made back to back are no longer
-// tied to one another and every value of every range can come up.
+// which each piece of text was written.
 class WatchedConsole final : public ForwardingConsole {
 public:
-    WatchedConsole(SimulatedPlatform& inner, bool secondPerDraw)
-        : ForwardingConsole(inner), secondPerDraw_(secondPerDraw) {}
+    using ForwardingConsole::ForwardingConsole;
     std::vector<std::pair<std::int64_t, std::string>> writes;
 
     void write(std::string_view text) override {
         writes.emplace_back(inner_.nowMs(), text);
         inner_.write(text);
     }
-    std::int64_t calendarSeconds() override {
-        return inner_.calendarSeconds() + (secondPerDraw_ ? draws_++ : 0);
+};
+
+// Scripted dice that also note the virtual time of every roll.
+class ClockedDice final : public Dice {
+public:
+    ClockedDice(std::vector<std::int32_t> values, const SimulatedPlatform& clock)
+        : inner_(std::move(values)), clock_(clock) {}
+    std::int32_t roll(std::int32_t lo, std::int32_t hi) override {
+        rolledAt.push_back(clock_.nowMs());
+        return inner_.roll(lo, hi);
     }
+    const std::vector<std::pair<std::int32_t, std::int32_t>>& ranges() const { return inner_.ranges(); }
+    std::vector<std::int64_t> rolledAt;
 
 private:
-    bool secondPerDraw_;
-    std::int64_t draws_ = 0;
+    test_support::ScriptedDice inner_;
+    const SimulatedPlatform& clock_;
 };
 
-class Encounter : public GameSession {
-protected:
-    // Meets one monster with the calendar pinned at `second` and the hero's
-    // Strength and Agility as given.
-    const Enemy& meet(std::int64_t second, std::int32_t minLevel, std::int32_t maxLevel,
-                      std::int32_t strength = 5, std::int32_t agility = 5) {
-        console = SimulatedPlatform(second);
-        player.strength = strength;
-        player.agility = agility;
-        generateEnemy(minLevel, maxLevel);
-        return enemy;
-    }
+using Encounter = GameSession;
 
-    // Spreads of every stat of the monsters of `kind` met at `level` over many
-    // encounters, each draw in a second of its own.
-    StatSpread spreadOf(const std::string& kind, std::int32_t level) {
-        StatSpread spread;
-        player.strength = 5;
-        player.agility = 5;
-        for (std::int64_t encounter = 0; encounter < 800; ++encounter) {
-            console = SimulatedPlatform(kFirstSecond + encounter * 20);  // 7 draws, 4 s of pauses
-            WatchedConsole untied(console, true);
-            setPlatform(untied);
-            generateEnemy(level, level);
-            setPlatform(console);
-            const Enemy& monster = enemy;
-            if (monster.name != kind) continue;
-            EXPECT_EQ(monster.health, monster.maxHealth);
-            spread.maxDamage.add(monster.maxDamage);
-            spread.minDamage.add(monster.minDamage);
-            spread.health.add(monster.health);
-        }
-        return spread;
-    }
-};
-
-void expectSpread(const Spread& spread, std::int32_t low, std::int32_t high) {
-    EXPECT_EQ(spread.low, low);
-    EXPECT_EQ(spread.high, high);
-}
-
-TEST_F(Encounter, WorkedExamplesOfALevelTwoBearAndWasp) {
-    const StatSpread bear = spreadOf("Bear", 2);
-    expectSpread(bear.maxDamage, 30, 37);
-    expectSpread(bear.minDamage, 15, 22);
-    expectSpread(bear.health, 232, 255);
-    const StatSpread wasp = spreadOf("Wasp", 2);
-    expectSpread(wasp.maxDamage, 48, 54);
-    expectSpread(wasp.minDamage, 42, 48);
-    expectSpread(wasp.health, 115, 125);
-}
-
-TEST_F(Encounter, WaspHealthIgnoresLevelAndRavenHealthDoublesAtTen) {
-    expectSpread(spreadOf("Wasp", 30).health, 115, 125);
-    expectSpread(spreadOf("Raven", 10).health, 200, 250);
-}
-
-TEST_F(Encounter, EveryKindFollowsItsTableRow) {
-    std::set<std::string> kindsSeen;
-    for (std::int64_t second = kFirstSecond; second < kFirstSecond + 600; ++second) {
-        const std::int32_t strength = static_cast<std::int32_t>(second % 7) + 3;
-        const std::int32_t agility = static_cast<std::int32_t>(second % 5) + 4;
-        const Enemy& monster = meet(second, 1, 32, strength, agility);
-        const KindRow* row = rowNamed(monster.name);
-        ASSERT_NE(row, nullptr) << monster.name;
-        // The kind is drawn after both flavour pauses, four seconds on.
-        EXPECT_STREQ(row->name, kTable[static_cast<std::size_t>(rollRangeAt(second + 4, 0, 3))].name);
-        kindsSeen.insert(monster.name);
-        const double factor = monster.level * row->weight + 1.0;
-        const auto scaled = [factor](std::int32_t base) { return static_cast<std::int32_t>(factor * base); };
-        EXPECT_GE(monster.maxDamage, scaled(row->maxLow * strength));
-        EXPECT_LE(monster.maxDamage, scaled(row->maxHigh * strength));
-        EXPECT_GE(monster.minDamage, scaled(row->minLow * strength));
-        EXPECT_LE(monster.minDamage, scaled(row->minHigh * strength));
-        EXPECT_LE(monster.minDamage, monster.maxDamage);
-        const std::int32_t healthLow = row->healthLow * agility;
-        const std::int32_t healthHigh = row->healthHigh * agility;
-        EXPECT_GE(monster.health, row->healthScales ? scaled(healthLow) : healthLow);
-        EXPECT_LE(monster.health, row->healthScales ? scaled(healthHigh) : healthHigh);
-        EXPECT_EQ(monster.maxHealth, monster.health);
-    }
-    EXPECT_EQ(kindsSeen.size(), 4u);
-}
-
-TEST_F(Encounter, LevelComesFromTheWholeRangeGiven) {
-    std::set<std::int32_t> levels;
-    for (std::int64_t second = kFirstSecond; second < kFirstSecond + 300; ++second) {
-        levels.insert(meet(second, 3, 15).level);
-        ASSERT_EQ(meet(second, 7, 7).level, 7);
-    }
-    EXPECT_EQ(levels.size(), 13u);
-    EXPECT_EQ(*levels.begin(), 3);
-    EXPECT_EQ(*levels.rbegin(), 15);
-}
-
-TEST_F(Encounter, ZeroAttributesAndHugeOnesStayDefined) {
-    std::set<std::string> kindsSeen;
-    for (std::int64_t second = kFirstSecond; second < kFirstSecond + 40; ++second) {
-        const Enemy& weak = meet(second, 5, 5, 0, 0);
-        kindsSeen.insert(weak.name);
-        EXPECT_EQ(weak.minDamage, 0) << weak.name;
-        EXPECT_EQ(weak.maxDamage, 0) << weak.name;
-        EXPECT_EQ(weak.health, 0) << weak.name;
-
-        const Enemy& huge = meet(second, kMax, kMax, kMax, kMax);
-        EXPECT_EQ(huge.level, kMax);
-        EXPECT_EQ(huge.maxDamage, kMax);
-        EXPECT_GT(huge.minDamage, 0);
-        EXPECT_LE(huge.minDamage, huge.maxDamage);
-        EXPECT_GT(huge.health, 0);
-    }
-    EXPECT_EQ(kindsSeen.size(), 4u);
-}
-
-constexpr std::array<const char*, 10> kWanderingLines{
-    "Walking around and sniffing flowers",
-    "Collecting some rocks to add to your collection",
-    "Looking for a 4 leaf clover",
-    "Trying to play chess with yourself",
-    "Eating mushrooms like theres no tommorow",
-    "Going to laugh at poor people",
-    "Doing magic tricks but you make it super obvious",
-    "Putting the empty container back into the cabinet",
-    "You forgot your gardners name",
-    "You have fallen and you can't get back up",
-};
-constexpr std::array<const char*, 10> kEncounterLines{
-    "You square up",
-    "Someone insulted your rock collection",
-    "You see something strange",
-    "You put your hands in the air like they just don't care",
-    "Someone picked up the 4 leaf clover you saw",
-    "The mushroom lords are enraged with you",
-    "You think yourself was cheating at chess",
-    "Someone had thrown a tomatoe(the fruit) at you",
-    "You have slipped on a banana peel while someone laughs",
-    "You pretend you know Kung Fu",
-};
-
-TEST_F(Encounter, FlavourLinesComeTwoSecondsApartOnAClearedScreen) {
-    std::set<std::string> wanderingSeen, encounterSeen;
-    for (std::int64_t second = kFirstSecond; second < kFirstSecond + 120; ++second) {
-        console = SimulatedPlatform(second);
-        WatchedConsole stamped(console, false);
+TEST_F(Encounter, FlavourLinesTwoSecondsApartThenTheMonster) {
+    struct Case {
+        std::int32_t wandering, meeting;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {0, 9, "Walking around and sniffing flowers\nYou pretend you know Kung Fu\n"},
+        {4, 7, "Eating mushrooms like theres no tommorow\nSomeone had thrown a tomatoe(the fruit) at you\n"},
+        {9, 0, "You have fallen and you can't get back up\nYou square up\n"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.shown);
+        console = SimulatedPlatform();
+        console.clearTranscript();
+        WatchedConsole stamped(console);
         setPlatform(stamped);
-        generateEnemy(1, 3);
+        // A level-7 Wasp: level, the two lines, the kind, high and low damage, health.
+        ClockedDice dice({7, each.wandering, each.meeting, 2, 45, 40, 115}, console);
+        setGameDice(dice);
+        enemy.lastHit = 9;
+        generateEnemy(3, 15);
         setPlatform(console);
 
-        // Each line is drawn in the second it is printed.
-        const std::string wandering = kWanderingLines[static_cast<std::size_t>(rollRangeAt(second, 0, 9))];
-        const std::string meeting = kEncounterLines[static_cast<std::size_t>(rollRangeAt(second + 2, 0, 9))];
-        ASSERT_EQ(console.transcript(), "<clear>" + wandering + "\n" + meeting + "\n");
-        const std::vector<std::pair<std::int64_t, std::string>> expected{
-            {0, wandering}, {0, "\n"}, {2000, meeting}, {2000, "\n"}};
-        ASSERT_EQ(stamped.writes, expected);
-        ASSERT_EQ(console.nowMs(), 4000);  // the second pause comes after the last line
-        wanderingSeen.insert(wandering);
-        encounterSeen.insert(meeting);
+        EXPECT_EQ(console.transcript(), std::string("<clear>") + each.shown);
+        ASSERT_EQ(stamped.writes.size(), 4u);
+        EXPECT_EQ(stamped.writes[0].first, 0);
+        EXPECT_EQ(stamped.writes[2].first, 2000);
+        EXPECT_EQ(console.nowMs(), 4000);  // the second pause comes after the last line
+        // The level is rolled from the range given before the lines, the kind after them.
+        EXPECT_EQ(dice.ranges()[0], (std::pair<std::int32_t, std::int32_t>{3, 15}));
+        EXPECT_EQ(dice.rolledAt[0], 0);
+        EXPECT_EQ(dice.ranges()[3], (std::pair<std::int32_t, std::int32_t>{0, 3}));
+        EXPECT_EQ(dice.rolledAt[3], 4000);
+        EXPECT_EQ(enemy.name, "Wasp");
+        EXPECT_EQ(enemy.level, 7);
+        EXPECT_EQ(enemy.maxDamage, 76);  // 45 x 1.7 = 76.5, cut to 76
+        EXPECT_EQ(enemy.minDamage, 68);
+        EXPECT_EQ(enemy.health, 115);  // a Wasp's health does not grow with its level
+        EXPECT_EQ(enemy.maxHealth, 115);
+        EXPECT_EQ(enemy.lastHit, 9);  // the last fight's blow is left as it was
     }
-    EXPECT_EQ(wanderingSeen.size(), 10u);
-    EXPECT_EQ(encounterSeen.size(), 10u);
 }
 
 }  // namespace

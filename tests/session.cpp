@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "combat/random.h"
 #include "fresh_game.h"
 #include "shell/shell.h"
 
@@ -16,6 +17,7 @@ void GameSession::SetUp() {
 }
 
 void GameSession::TearDown() {
+    useCalendarDice();  // the test's own dice go with it
     std::filesystem::current_path(previousFolder_);
     scratch_.reset();
 }

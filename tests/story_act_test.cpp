@@ -4,14 +4,15 @@
 #include <vector>
 
 #include "character/records.h"
-#include "combat/encounter.h"
 #include "combat/random.h"
-#include "console/input.h"
+#include "scripted_dice.h"
 #include "session.h"
 #include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
+
+using test_support::ScriptedDice;
 
 const std::string kEnd =
     kRule + "You have finished act 1!\nAll your game data has been saved\n" + kRule + kPause;
@@ -46,19 +47,6 @@ protected:
         for (std::size_t at = 0; at < lines.size(); ++at) text += (at ? "\n" : "") + lines[at];
         writeFile("save1.txt", text);
     }
-
-    // Wander fights needed in the cursed town, starting now, until `ravens`
-    // ravens are beaten: each fight lasts four virtual seconds, and its kind
-    // is drawn at its end.
-    int fightsUntilRavens(int ravens) {
-        const std::int64_t start = console.calendarSeconds();
-        int fights = 0;
-        while (ravens > 0) {
-            ++fights;
-            if (monsterKind(rollRangeAt(start + 4 * fights, 0, 3)).name == "Raven") --ravens;
-        }
-        return fights;
-    }
 };
 
 TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
@@ -89,9 +77,11 @@ TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
     // At level 16 on to the cursed town; the four ravens still missing.
     editSave(3, 16);
     restartProgram();
-    const int fights = fightsUntilRavens(4);
+    // The dice roll the top of every range, so every wander meets a Raven.
+    ScriptedDice ravens({}, ScriptedDice::Afterwards::Highest);
+    setGameDice(ravens);
     input = "4\n4\n\n\n";
-    for (int fight = 0; fight < fights; ++fight) input += "1\n" + kWin;
+    for (int fight = 0; fight < 4; ++fight) input += "1\n" + kWin;
     EXPECT_EQ(play(input + "98\n99\n"), 0);
     EXPECT_EQ(count("hurry come quick\n" + kRule + kPause + kRule +
                     "Town :: Objective :: Kill 5 Ravens\n4 remaining\n"),

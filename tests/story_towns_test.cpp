@@ -2,9 +2,9 @@
 #include <string>
 
 #include "character/records.h"
-#include "combat/encounter.h"
 #include "combat/random.h"
 #include "console/input.h"
+#include "scripted_dice.h"
 #include "session.h"
 #include "story/scenes.h"
 #include "transcript_text.h"
@@ -41,17 +41,15 @@ protected:
         return transcript();
     }
 
-    // Moves the virtual clock on until the next fight meets a raven, or
-    // anything but one. The kind is drawn after the two flavour pauses.
+    // The next fight meets a Raven, or a Bear; each of level 16 when the
+    // menu offers levels 16 to 20.
     void steerNextMonster(bool raven) {
-        for (int second = 0; second < 1000; ++second) {
-            const bool isRaven =
-                monsterKind(rollRangeAt(console.calendarSeconds() + 4, 0, 3)).name == "Raven";
-            if (isRaven == raven) return;
-            console.sleepMs(1000);
-        }
-        FAIL() << "no such draw within 1000 seconds";
+        dice_ = test_support::ScriptedDice({16, 0, 0, raven ? 3 : 0});
+        setGameDice(dice_);
     }
+
+private:
+    test_support::ScriptedDice dice_;
 };
 
 using WizardTown = Towns;

@@ -1,11 +1,9 @@
 #include "combat/battle.h"
 
-#include <algorithm>
-
-#include "character/arithmetic.h"
 #include "character/records.h"
 #include "combat/encounter.h"
 #include "combat/random.h"
+#include "combat/rules.h"
 #include "combat/timing_bar.h"
 #include "console/art_file.h"
 #include "console/text_kit.h"
@@ -21,9 +19,9 @@ constexpr std::int32_t kFlee = 99;
 enum class BattlePhase { Main, Winner, Loser };
 
 void setHeroDamageRange() {
-    const double factor = levelFactor(player.level, 0.25);
-    player.maxDamage = scaleByFactor(factor, saturatingMultiply(player.strength, 5));
-    player.minDamage = scaleByFactor(factor, saturatingMultiply(player.strength, 3));
+    const DamageRange range = heroDamageRange(player);
+    player.maxDamage = range.high;
+    player.minDamage = range.low;
 }
 
 void showIntro() {
@@ -72,18 +70,21 @@ std::int32_t showTurnScreen() {
     return readMenuChoice();
 }
 
-std::int32_t applyGrade(const std::string& grade, std::int32_t amount) {
-    if (grade == "Critical") return saturatingMultiply(amount, 2);
-    if (grade == "Miss") return 0;
-    return amount;
+BattlePhase phaseAfter(TurnEnd end) {
+    switch (end) {
+        case TurnEnd::HeroFell: return BattlePhase::Loser;
+        case TurnEnd::MonsterFell: return BattlePhase::Winner;
+        case TurnEnd::FightOn: break;
+    }
+    return BattlePhase::Main;
 }
 
 BattlePhase playAttackTurn() {
-    player.lastHit = rollRange(player.minDamage, player.maxDamage);
-    enemy.lastHit = rollRange(enemy.minDamage, enemy.maxDamage);
-    player.lastHit = applyGrade(runTimingBar(), player.lastHit);
-    enemy.health = saturatingAdd(enemy.health, -static_cast<std::int64_t>(player.lastHit));
-    player.health = saturatingAdd(player.health, -static_cast<std::int64_t>(enemy.lastHit));
+    const Blows blows = rollBlows(player, enemy, gameDice());
+    player.lastHit = blows.hero;
+    enemy.lastHit = blows.monster;
+    player.lastHit = gradedAmount(runTimingBar(), player.lastHit);
+    const TurnEnd end = exchangeBlows(player, enemy, player.lastHit, enemy.lastHit);
     writeText("You did: ");
     writeNumber(player.lastHit);
     writeText(" damage to the ");
@@ -96,15 +97,13 @@ BattlePhase playAttackTurn() {
     writeText(" damage to you");
     endLine();
     pauseForEnter();
-    if (player.health <= 0) return BattlePhase::Loser;
-    if (enemy.health <= 0) return BattlePhase::Winner;
-    return BattlePhase::Main;
+    return phaseAfter(end);
 }
 
 void playHealTurn() {
-    player.lastHit = rollRange(player.minDamage, player.maxDamage);
-    player.lastHit = applyGrade(runTimingBar(), player.lastHit);
-    player.health = std::min(saturatingAdd(player.health, player.lastHit), player.maxHealth);
+    player.lastHit = gameDice().roll(player.minDamage, player.maxDamage);
+    player.lastHit = gradedAmount(runTimingBar(), player.lastHit);
+    player.health = healedHealth(player.health, player.lastHit, player.maxHealth);
     writeText("You healed: ");
     writeNumber(player.lastHit);
     writeText(" damage");

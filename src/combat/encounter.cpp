@@ -2,22 +2,15 @@
 
 #include <array>
 
-#include "character/arithmetic.h"
 #include "character/records.h"
 #include "combat/random.h"
+#include "combat/rules.h"
 #include "console/text_kit.h"
 #include "platform/platform.h"
 
 namespace talvoren {
 
 namespace {
-
-constexpr std::array<MonsterKind, 4> kKinds{{
-    {"Bear", 0.25, 4, 5, 2, 3, 31, 34, true},
-    {"Hippopotamus", 0.25, 5, 6, 3, 4, 29, 32, true},
-    {"Wasp", 0.1, 8, 9, 7, 8, 23, 25, false},
-    {"Raven", 0.1, 3, 4, 1, 2, 20, 25, true},
-}};
 
 constexpr std::array<std::string_view, 10> kWanderingLines{
     "Walking around and sniffing flowers",
@@ -47,43 +40,30 @@ constexpr std::array<std::string_view, 10> kEncounterLines{
 
 constexpr std::int64_t kFlavourPauseMs = 2000;
 
-// A base drawn from low x attribute to high x attribute.
-std::int32_t drawBase(std::int32_t low, std::int32_t high, std::int32_t attribute) {
-    return rollRange(saturatingMultiply(low, attribute), saturatingMultiply(high, attribute));
-}
-
 }  // namespace
 
-const MonsterKind& monsterKind(std::int32_t draw) {
-    return kKinds[static_cast<std::size_t>(draw) % kKinds.size()];
-}
-
 void printWanderingLine() {
-    printLine(kWanderingLines[static_cast<std::size_t>(rollRange(0, 9))]);
+    printLine(kWanderingLines[static_cast<std::size_t>(gameDice().roll(0, 9)) % kWanderingLines.size()]);
 }
 
 void printEncounterLine() {
-    printLine(kEncounterLines[static_cast<std::size_t>(rollRange(0, 9))]);
+    printLine(kEncounterLines[static_cast<std::size_t>(gameDice().roll(0, 9)) % kEncounterLines.size()]);
 }
 
 void generateEnemy(std::int32_t minLevel, std::int32_t maxLevel) {
-    const std::int32_t strength = player.strength;
-    const std::int32_t agility = player.agility;
-    enemy.level = rollRange(minLevel, maxLevel);
+    Dice& dice = gameDice();
+    const std::int32_t level = dice.roll(minLevel, maxLevel);
+    enemy.level = level;
     clearScreen();
     printWanderingLine();
     platform().sleepMs(kFlavourPauseMs);
     printEncounterLine();
     platform().sleepMs(kFlavourPauseMs);
 
-    const MonsterKind& kind = monsterKind(rollRange(0, 3));
-    const double factor = levelFactor(enemy.level, kind.levelWeight);
-    enemy.name = std::string(kind.name);
-    enemy.maxDamage = scaleByFactor(factor, drawBase(kind.maxDamageLow, kind.maxDamageHigh, strength));
-    enemy.minDamage = scaleByFactor(factor, drawBase(kind.minDamageLow, kind.minDamageHigh, strength));
-    const std::int32_t healthBase = drawBase(kind.healthLow, kind.healthHigh, agility);
-    enemy.health = kind.healthScales ? scaleByFactor(factor, healthBase) : healthBase;
-    enemy.maxHealth = enemy.health;
+    const std::int32_t kindDraw = dice.roll(0, 3);
+    const std::int32_t lastHit = enemy.lastHit;
+    enemy = makeMonster(kindDraw, level, player, dice);
+    enemy.lastHit = lastHit;
 }
 
 }  // namespace talvoren

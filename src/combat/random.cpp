@@ -26,6 +26,25 @@ std::int32_t rollRange(std::int32_t lo, std::int32_t hi) {
     return rollRangeAt(platform().calendarSeconds(), lo, hi);
 }
 
+namespace {
+
+CalendarDice calendarDice;
+Dice* currentDice = &calendarDice;
+
+}  // namespace
+
+Dice& gameDice() {
+    return *currentDice;
+}
+
+void setGameDice(Dice& dice) {
+    currentDice = &dice;
+}
+
+void useCalendarDice() {
+    currentDice = &calendarDice;
+}
+
 double levelFactor(std::int32_t level, double f) {
     return level * f + 1.0;
 }

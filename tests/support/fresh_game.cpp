@@ -1,6 +1,7 @@
 #include "fresh_game.h"
 
 #include "character/records.h"
+#include "combat/random.h"
 #include "console/input.h"
 
 namespace talvoren::test_support {
@@ -8,6 +9,7 @@ namespace talvoren::test_support {
 void resetToFreshRun() {
     resetGameState();
     gameInput().reset();
+    useCalendarDice();
 }
 
 void startFreshGame(SimulatedPlatform& console) {

@@ -5,8 +5,8 @@
 
 namespace talvoren::test_support {
 
-// Puts every game record and the shared input back as a new run of the
-// program finds them.
+// Puts every game record, the shared input and the fights' dice back as a
+// new run of the program finds them.
 void resetToFreshRun();
 
 // resetToFreshRun, then the game plays on `console`.
