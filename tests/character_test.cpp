@@ -4,6 +4,8 @@
 
 #include "character/character_sheet.h"
 #include "character/records.h"
+#include "combat/rules.h"
+#include "fresh_game.h"
 #include "persistence/save_file.h"
 #include "session.h"
 #include "transcript_text.h"
@@ -14,23 +16,20 @@ namespace {
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
-TEST(Records, FreshRunStartsFromTheLoadValues) {
-    resetGameState();
-    // The saved fields, in file order: level, Intelligence, Strength, Agility, gold, experience,
-    // step, threshold, skill points, then scene step, act stage and quest counter.
-    const std::string fresh = "Act 1\n\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0";
-    EXPECT_EQ(formatSave(player, Progress{actStage, sceneStep, questCounter}, "\n"), fresh);
-    EXPECT_EQ(formatSave(loadedPlayer, loadedProgress, "\n"), fresh);
-    for (const Player* hero : {&player, &loadedPlayer}) {
-        EXPECT_EQ(hero->health, 0);
-        EXPECT_EQ(hero->maxHealth, 0);
-        EXPECT_EQ(hero->lastHit, 0);
-        EXPECT_EQ(hero->minDamage, 0);
-        EXPECT_EQ(hero->maxDamage, 0);
-    }
-    EXPECT_EQ(enemy.name, "");
-    EXPECT_EQ(enemy.level, 0);
-    EXPECT_EQ(enemy.health, 0);
+TEST(Records, NewHeroAsThePlayerMeetsIt) {
+    test_support::resetToFreshRun();
+    // Saved at once: level 1, Intelligence, Strength and Agility 5, no gold, step 25, 0 of 50
+    // experience, no skill points, at the first step of the road with no fights won.
+    EXPECT_EQ(formatSave(player, Progress{actStage, sceneStep, questCounter}, "\n"),
+              "Act 1\n\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0");
+    // The holding record of a save not yet loaded is a new hero too.
+    EXPECT_EQ(formatSave(loadedPlayer, loadedProgress, "\n"), formatSave(player, Progress{}, "\n"));
+    // The first refill gives 156 hit points, the first fight 18 to 31 damage.
+    restoreHealth();
+    EXPECT_EQ(player.health, 156);
+    EXPECT_EQ(player.maxHealth, 156);
+    EXPECT_EQ(heroDamageRange(player).low, 18);
+    EXPECT_EQ(heroDamageRange(player).high, 31);
     EXPECT_TRUE(actRunning);
     EXPECT_TRUE(gateFlag);
     EXPECT_FALSE(inBattle);
@@ -54,7 +53,7 @@ TEST(Records, FullHealthFollowsLevelAndIntelligenceAndSaturates) {
         EXPECT_EQ(fullHealth(hero), each.expected)
             << "level " << each.level << ", intelligence " << each.intelligence;
     }
-    resetGameState();
+    test_support::resetToFreshRun();
     player.level = 3;
     player.health = 1;
     restoreHealth();

@@ -12,7 +12,11 @@ namespace {
 using TextKit = GameSession;
 
 TEST_F(TextKit, LinesRulesDialogueAndTheSpeechScreen) {
-    EXPECT_EQ(ruleLine, kRule);
+    // A frame line: 120 characters, a "+" at each end and "-" between.
+    EXPECT_EQ(ruleLine.size(), 120u);
+    EXPECT_EQ(ruleLine.find_first_not_of('-', 1), 119u);
+    EXPECT_EQ(ruleLine.front(), '+');
+    EXPECT_EQ(ruleLine.back(), '+');
 
     printLine("");
     printLine("two\nrows");

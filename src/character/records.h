@@ -35,6 +35,33 @@ struct Enemy {
     std::int32_t level = 0;
 };
 
+// The top-level screens by the code `currentScreen` holds.
+enum class Screen : std::int32_t {
+    MainMenu = 1,
+    NewGame = 2,
+    Options = 3,
+    ActForNewHero = 4,
+    ActForLoadedGame = 99,  // the code the save reader sets
+};
+
+// The stages of Act 1 by the number `actStage` and the save file hold.
+enum class ActStage : std::int32_t {
+    RoadToTown = 1,
+    WizardTown = 2,
+    FirstWilderness = 3,
+    CursedTown = 4,
+    SecondWilderness = 5,
+    End = 6,
+};
+
+// The number a screen or stage is held and saved as.
+constexpr std::int32_t code(Screen screen) {
+    return static_cast<std::int32_t>(screen);
+}
+constexpr std::int32_t code(ActStage stage) {
+    return static_cast<std::int32_t>(stage);
+}
+
 // The three progress values a save file carries.
 struct Progress {
     std::int32_t actStage = 1;

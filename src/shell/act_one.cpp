@@ -25,13 +25,13 @@ void runActOne(std::string name) {
     player.name = std::move(name);
     player.maxHealth = saturatingMultiply(player.intelligence, 25);
     while (actRunning) {
-        switch (actStage) {
-            case 1: playRoadToTown(); break;
-            case 2: playWizardTown(); break;
-            case 3: playFirstWilderness(); break;
-            case 4: playCursedTown(); break;
-            case 5: playSecondWilderness(); break;
-            case 6: finishActOne(); return;
+        switch (static_cast<ActStage>(actStage)) {
+            case ActStage::RoadToTown: playRoadToTown(); break;
+            case ActStage::WizardTown: playWizardTown(); break;
+            case ActStage::FirstWilderness: playFirstWilderness(); break;
+            case ActStage::CursedTown: playCursedTown(); break;
+            case ActStage::SecondWilderness: playSecondWilderness(); break;
+            case ActStage::End: finishActOne(); return;
             default:
                 // Only a damaged save gets here: the hero starts the act over.
                 actStage = 1;

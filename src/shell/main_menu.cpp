@@ -26,8 +26,8 @@ void showMainMenu() {
     printLine("");
     printLine("[99] Exit");
     switch (readMenuChoice()) {
-        case 1: currentScreen = 2; break;
-        case 2: currentScreen = 3; break;
+        case 1: currentScreen = code(Screen::NewGame); break;
+        case 2: currentScreen = code(Screen::Options); break;
         case 3: showCredits(); break;
         case 4: loadGame(); break;
         case 99: gameRunning = false; break;

@@ -43,7 +43,7 @@ void startNewGame() {
     showSpeechScreen("Cyrus",
                      "Dubistrum has been waiting for you!\nHe is in the next town over, about 5 "
                      "miles away.");
-    currentScreen = 4;
+    currentScreen = code(Screen::ActForNewHero);
 }
 
 }  // namespace talvoren

@@ -12,7 +12,7 @@ void showOptions() {
     switch (readMenuChoice()) {
         case 1: backstoryEnabled = !backstoryEnabled; break;
         case 2: tutorialEnabled = !tutorialEnabled; break;
-        case 99: currentScreen = 1; break;
+        case 99: currentScreen = code(Screen::MainMenu); break;
         default: break;
     }
 }

@@ -32,22 +32,22 @@ void continueLoadedGame() {
 }  // namespace
 
 void runShell() {
-    currentScreen = 1;
+    currentScreen = code(Screen::MainMenu);
     gameRunning = true;
     backstoryEnabled = true;
     tutorialEnabled = true;
     platform().requestWindowSize(kWindowWidth, kWindowHeight);
     platform().setTitle(kWindowTitle);
     while (gameRunning) {
-        switch (currentScreen) {
-            case 1: showMainMenu(); break;
-            case 2: startNewGame(); break;
-            case 3: showOptions(); break;
-            case 4:
+        switch (static_cast<Screen>(currentScreen)) {
+            case Screen::MainMenu: showMainMenu(); break;
+            case Screen::NewGame: startNewGame(); break;
+            case Screen::Options: showOptions(); break;
+            case Screen::ActForNewHero:
                 runActOne(loadedPlayer.name);
                 gameRunning = false;
                 break;
-            case 99:
+            case Screen::ActForLoadedGame:
                 continueLoadedGame();
                 gameRunning = false;
                 break;
