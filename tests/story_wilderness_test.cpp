@@ -1,10 +1,14 @@
 // The two wilderness menus: hunting areas gated by the hero's level, and Continue.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "character/records.h"
+#include "combat/random.h"
 #include "console/input.h"
+#include "fresh_game.h"
+#include "scripted_dice.h"
 #include "session.h"
 #include "story/scenes.h"
 #include "transcript_text.h"
@@ -12,36 +16,22 @@
 namespace talvoren::testing {
 namespace {
 
-struct Area {
-    std::string line;
-    int lowest, highest;
-};
+using test_support::ScriptedDice;
+
+const char* const kWispyForrest = "[1] Wispy Forrest [ LVL: 3 -- > 6 ]";
+const char* const kCursedSwamp = "[2] Cursed Swamp [ LVL: 7 -- > 10 ]";
+const char* const kWhiteJungle = "[3] White Jungle [ LVL: 11 -- > 15 ]";
+const char* const kGrassyField = "[1] Grassy Field [ LVL: 21 -- > 25 ]";
+const char* const kDarkForest = "[2] Dark Forest [ LVL: 26 -- > 30 ]";
+const char* const kSandyCove = "[3] Sandy Cove [ LVL: 31 -- > 32 ]";
 
 struct Menu {
     const char* name;
     void (*scene)();
     int stage;
-    Area areas[3];
-    int continueLevel;
-    int nextStage;
 };
-
-const Menu kFirst{"first",
-                  playFirstWilderness,
-                  3,
-                  {{"[1] Wispy Forrest [ LVL: 3 -- > 6 ]", 3, 6},
-                   {"[2] Cursed Swamp [ LVL: 7 -- > 10 ]", 7, 10},
-                   {"[3] White Jungle [ LVL: 11 -- > 15 ]", 11, 15}},
-                  16,
-                  4};
-const Menu kSecond{"second",
-                   playSecondWilderness,
-                   5,
-                   {{"[1] Grassy Field [ LVL: 21 -- > 25 ]", 21, 25},
-                    {"[2] Dark Forest [ LVL: 26 -- > 30 ]", 26, 30},
-                    {"[3] Sandy Cove [ LVL: 31 -- > 32 ]", 31, 32}},
-                   32,
-                   6};
+const Menu kFirst{"first", playFirstWilderness, 3};
+const Menu kSecond{"second", playSecondWilderness, 5};
 
 std::string menuText(const std::vector<std::string>& options) {
     std::string text =
@@ -70,40 +60,69 @@ protected:
 };
 
 TEST_F(Wilderness, AreasAndContinueAreOfferedAndAcceptedByHeroLevel) {
-    for (const Menu* menu : {&kFirst, &kSecond}) {
-        for (const int level : {6, 7, 11, 16, 21, 31, 32}) {
-            SCOPED_TRACE(std::string(menu->name) + " menu, hero level " + std::to_string(level));
-            const bool offered[] = {true, level >= 7, level >= 11, level >= menu->continueLevel};
-            std::vector<std::string> lines;
-            for (int option = 0; option < 3; ++option) {
-                if (offered[option]) lines.push_back(menu->areas[option].line);
-            }
-            if (offered[3]) lines.push_back("[4] Continue");
-            const std::string expectedMenu = menuText(lines);
+    struct Case {
+        const Menu* menu;
+        int heroLevel;
+        std::vector<std::string> options;
+        std::vector<int> refused;
+        int continueTo;  // 0: no Continue
+    };
+    const Case cases[] = {
+        {&kFirst, 6, {kWispyForrest}, {2, 3, 4}, 0},
+        {&kFirst, 7, {kWispyForrest, kCursedSwamp}, {3, 4}, 0},
+        {&kFirst, 10, {kWispyForrest, kCursedSwamp}, {3, 4}, 0},
+        {&kFirst, 11, {kWispyForrest, kCursedSwamp, kWhiteJungle}, {4}, 0},
+        {&kFirst, 15, {kWispyForrest, kCursedSwamp, kWhiteJungle}, {4}, 0},
+        {&kFirst, 16, {kWispyForrest, kCursedSwamp, kWhiteJungle, "[4] Continue"}, {}, 4},
+        {&kSecond, 21, {kGrassyField, kDarkForest, kSandyCove}, {4}, 0},
+        {&kSecond, 31, {kGrassyField, kDarkForest, kSandyCove}, {4}, 0},
+        {&kSecond, 32, {kGrassyField, kDarkForest, kSandyCove, "[4] Continue"}, {}, 6},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(std::string(each.menu->name) + " menu, hero level " + std::to_string(each.heroLevel));
+        const std::string expectedMenu = menuText(each.options);
+        player.level = each.heroLevel;
+        for (const int choice : each.refused) {
+            actStage = each.menu->stage;
+            EXPECT_EQ(playStep(*each.menu, std::to_string(choice) + "\n"), expectedMenu) << choice;
+            EXPECT_EQ(actStage, each.menu->stage);
+        }
+        // The highest area offered takes the hero into a fight.
+        const std::size_t highestArea = std::min<std::size_t>(each.options.size(), 3);
+        actStage = each.menu->stage;
+        const std::string out = playStep(*each.menu, std::to_string(highestArea) + "\n" + kFlee);
+        EXPECT_TRUE(startsWith(out, expectedMenu)) << out;
+        EXPECT_NE(encounteredLevel(out), -1) << out;
+        if (each.continueTo != 0) {
+            actStage = each.menu->stage;
+            sceneStep = 1;
+            EXPECT_EQ(playStep(*each.menu, "4\n"), expectedMenu);
+            EXPECT_EQ(actStage, each.continueTo);
+            EXPECT_EQ(sceneStep, 1);
+        }
+    }
+}
 
-            for (int choice = 1; choice <= 4; ++choice) {
-                SCOPED_TRACE("choice " + std::to_string(choice));
-                player.level = level;
-                actStage = menu->stage;
-                sceneStep = 1;
-                const bool fights = choice <= 3 && offered[choice - 1];
-                const std::string out =
-                    playStep(*menu, std::to_string(choice) + "\n" + (fights ? kFlee : ""));
-                EXPECT_TRUE(startsWith(out, expectedMenu)) << out;
-                if (fights) {
-                    const Area& area = menu->areas[choice - 1];
-                    EXPECT_GE(encounteredLevel(out), area.lowest) << out;
-                    EXPECT_LE(encounteredLevel(out), area.highest) << out;
-                    EXPECT_EQ(actStage, menu->stage);
-                } else if (choice == 4 && offered[3]) {
-                    EXPECT_EQ(out, expectedMenu);
-                    EXPECT_EQ(actStage, menu->nextStage);
-                    EXPECT_EQ(sceneStep, 1);
-                } else {
-                    EXPECT_EQ(out, expectedMenu) << "a refused choice only redraws";
-                    EXPECT_EQ(actStage, menu->stage);
-                }
-            }
+TEST_F(Wilderness, EachAreaFightsMonstersOfTheLevelsItNames) {
+    struct Case {
+        const Menu* menu;
+        int choice, lowest, highest;
+    };
+    const Case cases[] = {
+        {&kFirst, 1, 3, 6},    {&kFirst, 2, 7, 10},   {&kFirst, 3, 11, 15},
+        {&kSecond, 1, 21, 25}, {&kSecond, 2, 26, 30}, {&kSecond, 3, 31, 32},
+    };
+    player.level = 32;
+    for (const Case& each : cases) {
+        SCOPED_TRACE(std::string(each.menu->name) + " menu, area " + std::to_string(each.choice));
+        for (const auto roll : {ScriptedDice::Afterwards::Lowest, ScriptedDice::Afterwards::Highest}) {
+            ScriptedDice dice({}, roll);
+            setGameDice(dice);
+            actStage = each.menu->stage;
+            const std::string out = playStep(*each.menu, std::to_string(each.choice) + "\n" + kFlee);
+            EXPECT_EQ(encounteredLevel(out),
+                      roll == ScriptedDice::Afterwards::Lowest ? each.lowest : each.highest);
+            EXPECT_EQ(actStage, each.menu->stage);
         }
     }
 }
@@ -125,7 +144,7 @@ TEST_F(Wilderness, HeroFightsOnWithTheHealthADeathLeftUntilHealing) {
     EXPECT_EQ(player.health, left);
 
     // Heal: (6 x 0.25 + 1) x 5 x 25 = 312.5, cut to 312.
-    EXPECT_EQ(playStep(kFirst, "10\n"), menuText({kFirst.areas[0].line}));
+    EXPECT_EQ(playStep(kFirst, "10\n"), menuText({kWispyForrest}));
     EXPECT_EQ(player.health, 312);
     EXPECT_EQ(player.maxHealth, 312);
     out = playStep(kFirst, "1\n" + kFlee);
@@ -135,14 +154,14 @@ TEST_F(Wilderness, HeroFightsOnWithTheHealthADeathLeftUntilHealing) {
 TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
     for (const Menu* menu : {&kFirst, &kSecond}) {
         SCOPED_TRACE(menu->name);
-        resetGameState();
+        test_support::resetToFreshRun();
         player.name = "Ana";
         player.level = 21;
         player.health = 5;
         actStage = menu->stage;
-        std::vector<std::string> lines{menu->areas[0].line, menu->areas[1].line, menu->areas[2].line};
-        if (menu->continueLevel <= 21) lines.push_back("[4] Continue");
-        const std::string expectedMenu = menuText(lines);
+        const std::string expectedMenu =
+            menu == &kFirst ? menuText({kWispyForrest, kCursedSwamp, kWhiteJungle, "[4] Continue"})
+                            : menuText({kGrassyField, kDarkForest, kSandyCove});
 
         for (const char* ignored : {"0\n", "5\n", "9\n", "12\n", "97\n", "100\n", "-4\n", "?\n"}) {
             EXPECT_EQ(playStep(*menu, ignored), expectedMenu) << ignored;
