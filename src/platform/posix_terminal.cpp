@@ -1,6 +1,11 @@
 // The POSIX back end: ANSI/xterm escape sequences on a terminal, plain text
 // everywhere else, termios key mode for the timing bar, and signal handlers
 // that always give the player back a working terminal.
+//
+// On a terminal the game draws on the alternate screen, as full-screen
+// programs do, so the player's shell screen and scrollback come back intact
+// when it ends or is stopped; after `fg` the game's screen is drawn again
+// from what was written since the last clear.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,7 +15,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -25,13 +32,31 @@ namespace {
 constexpr char kResetColours[] = "\x1b[0m";
 constexpr char kShowCursor[] = "\x1b[?25h";
 constexpr char kHideCursor[] = "\x1b[?25l";
+constexpr char kEnterAlternateScreen[] = "\x1b[?1049h";
+constexpr char kLeaveAlternateScreen[] = "\x1b[?1049l";
+constexpr char kClear[] = "\x1b[H\x1b[2J";
+// What is kept of a screen for drawing it again: enough for any terminal.
+constexpr std::size_t kScreenLogLimit = 64 * 1024;
 
 // Shared with the signal handlers, so plain globals of async-safe types.
 volatile sig_atomic_t keyModeActive = 0;
 volatile sig_atomic_t escapesEnabled = 0;
 volatile sig_atomic_t cursorHidden = 0;
+volatile sig_atomic_t onAlternateScreen = 0;
+volatile sig_atomic_t insideStopHandler = 0;
 struct termios savedTermios;
 struct termios keyModeTermios;
+
+// What the terminal shows since the last clear: the colour in force at the
+// clear, then every byte written after it. The game changes it only with
+// `busy` set; a handler that finds it busy leaves the redraw to the game.
+struct ScreenLog {
+    std::string colourAtClear;
+    std::string text;
+    volatile sig_atomic_t busy = 0;
+    volatile sig_atomic_t redrawOwed = 0;
+};
+ScreenLog screenLog;
 
 void writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -50,11 +75,32 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
+void writeText(const char* text) {
+    writeAll(STDOUT_FILENO, text, std::strlen(text));
+}
+
 void restoreTerminalFromSignal() {
     if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTermios);
     if (escapesEnabled == 0) return;
-    if (cursorHidden != 0) writeAll(STDOUT_FILENO, kShowCursor, sizeof kShowCursor - 1);
-    writeAll(STDOUT_FILENO, kResetColours, sizeof kResetColours - 1);
+    if (cursorHidden != 0) writeText(kShowCursor);
+    if (onAlternateScreen != 0) writeText(kLeaveAlternateScreen);
+    writeText(kResetColours);
+}
+
+// Back on the alternate screen with the game's screen as it was.
+// Async-signal-safe: only writes, and only of a log nobody is changing.
+void redrawScreen() {
+    if (escapesEnabled == 0 || onAlternateScreen == 0) return;
+    if (screenLog.busy != 0) {
+        screenLog.redrawOwed = 1;
+        return;
+    }
+    std::atomic_signal_fence(std::memory_order_acquire);
+    writeText(kEnterAlternateScreen);
+    writeText(kClear);
+    writeAll(STDOUT_FILENO, screenLog.colourAtClear.data(), screenLog.colourAtClear.size());
+    writeAll(STDOUT_FILENO, screenLog.text.data(), screenLog.text.size());
+    if (cursorHidden != 0) writeText(kHideCursor);
 }
 
 void onTerminatingSignal(int signalNumber) {
@@ -65,6 +111,7 @@ void onTerminatingSignal(int signalNumber) {
 
 void onStopSignal(int signalNumber) {
     const int savedErrno = errno;
+    insideStopHandler = 1;
     restoreTerminalFromSignal();
     ::signal(signalNumber, SIG_DFL);
     sigset_t stop;
@@ -78,16 +125,19 @@ void onStopSignal(int signalNumber) {
     again.sa_flags = SA_RESTART;
     ::sigaction(signalNumber, &again, nullptr);
     if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &keyModeTermios);
-    if (escapesEnabled != 0 && cursorHidden != 0)
-        writeAll(STDOUT_FILENO, kHideCursor, sizeof kHideCursor - 1);
+    redrawScreen();
+    insideStopHandler = 0;
     errno = savedErrno;
 }
 
 // Back in the foreground after any stop, SIGSTOP included, which no handler
-// sees: the shell has reset the terminal meanwhile, so the bar takes key mode again.
+// sees: the shell has reset the terminal and may have written on the screen
+// meanwhile, so the bar takes key mode again and the screen is drawn again.
 void onContinue(int) {
+    if (insideStopHandler != 0) return;  // the stop handler does it as it returns
     const int savedErrno = errno;
     if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &keyModeTermios);
+    redrawScreen();
     errno = savedErrno;
 }
 
@@ -138,13 +188,22 @@ public:
             installHandler(SIGTSTP, onStopSignal);
             installHandler(SIGCONT, onContinue);
         }
+        if (escapes_) {
+            const HandlersHeld held;
+            writeText(kEnterAlternateScreen);
+            onAlternateScreen = 1;
+        }
     }
 
     ~PosixTerminal() override {
         leaveKeyMode();
         setCursorVisible(true);
-        if (escapes_) pending_ += kResetColours;
         flush();
+        if (!escapes_) return;
+        const HandlersHeld held;
+        writeText(kLeaveAlternateScreen);
+        onAlternateScreen = 0;
+        writeText(kResetColours);
     }
 
     PosixTerminal(const PosixTerminal&) = delete;
@@ -157,18 +216,27 @@ public:
 
     void flush() override {
         writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
+        if (escapes_) keepForRedraw();
         pending_.clear();
+        clearAt_ = std::string::npos;
     }
 
-    void clearScreen() override { control("\x1b[H\x1b[2J\x1b[3J"); }
+    // Only the screen is cleared: the player's scrollback belongs to the shell.
+    void clearScreen() override {
+        if (!escapes_) return;
+        clearAt_ = pending_.size();
+        colourAtClear_ = colour_;
+        pending_ += kClear;
+    }
 
     void setTextColour(TextColour colour) override {
         switch (colour) {
-            case TextColour::Green: control("\x1b[0;32;40m"); break;
-            case TextColour::Cyan: control("\x1b[0;36;40m"); break;
-            case TextColour::Red: control("\x1b[0;31;40m"); break;
-            case TextColour::BrightWhite: control("\x1b[0;97;40m"); break;
+            case TextColour::Green: colour_ = "\x1b[0;32;40m"; break;
+            case TextColour::Cyan: colour_ = "\x1b[0;36;40m"; break;
+            case TextColour::Red: colour_ = "\x1b[0;31;40m"; break;
+            case TextColour::BrightWhite: colour_ = "\x1b[0;97;40m"; break;
         }
+        control(colour_);
     }
 
     void homeCursor() override { control("\x1b[H"); }
@@ -272,9 +340,36 @@ private:
         if (escapes_) pending_ += sequence;
     }
 
+    // Adds what was just written to the log of the screen, the handlers
+    // being told to keep off the log meanwhile.
+    void keepForRedraw() {
+        screenLog.busy = 1;
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        if (clearAt_ != std::string::npos) {
+            screenLog.colourAtClear = colourAtClear_;
+            screenLog.text.assign(pending_, clearAt_);
+        } else {
+            screenLog.text += pending_;
+        }
+        if (screenLog.text.size() > 2 * kScreenLogLimit) {
+            // Only the latest rows can be on screen; keep them from a row's start.
+            const std::size_t rowStart = screenLog.text.find('\n', screenLog.text.size() - kScreenLogLimit);
+            screenLog.text.erase(0, rowStart == std::string::npos ? 0 : rowStart + 1);
+        }
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        screenLog.busy = 0;
+        if (screenLog.redrawOwed != 0) {
+            screenLog.redrawOwed = 0;
+            redrawScreen();
+        }
+    }
+
     bool escapes_;
     bool interactive_;
     std::string pending_;
+    std::size_t clearAt_ = std::string::npos;  // where in pending_ the screen was last cleared
+    const char* colour_ = "";                  // the colour in force, as its sequence
+    const char* colourAtClear_ = "";
 };
 
 }  // namespace

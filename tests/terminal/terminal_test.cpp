@@ -21,6 +21,9 @@ constexpr char kPausePrompt[] = "Press ENTER to continue...\r\n> ";
 constexpr char kFrameStart[] = "\x1b[H[";
 constexpr char kColourReset[] = "\x1b[0m";
 constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr char kHideCursor[] = "\x1b[?25l";
+constexpr char kEnterAlternateScreen[] = "\x1b[?1049h";
+constexpr char kLeaveAlternateScreen[] = "\x1b[?1049l";
 
 // A hero in the first wilderness who takes next to no damage and deals
 // little, so that every fight outlasts the turns a test plays.
@@ -143,15 +146,21 @@ TEST_F(TerminalGame, MainMenuExitLeavesTheTerminalAsItWas) {
     ASSERT_TRUE(status.has_value()) << "the game did not end";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeStatus(*status);
     expectSettingsRestored("after exit");
-    EXPECT_TRUE(game->output().ends_with(kColourReset)) << printable(game->output());
+    // The game drew on the alternate screen and gives the shell's screen back.
+    EXPECT_TRUE(game->output().starts_with(kEnterAlternateScreen)) << printable(game->output());
+    EXPECT_TRUE(game->output().ends_with(std::string(kLeaveAlternateScreen) + kColourReset))
+        << printable(game->output());
+    EXPECT_EQ(game->output().find("\x1b[3J"), std::string::npos) << "the scrollback was erased";
     EXPECT_EQ(folder.read("save1.txt"), wildernessSave());
 }
 
 TEST_F(TerminalGame, BarAnimatesAndTheSpaceBarAloneStopsIt) {
     ASSERT_NO_FATAL_FAILURE(reachTheBar());
     const std::string& shown = game->output();
-    // The screen is cleared, then each frame redraws the top line in place.
-    EXPECT_LT(shown.find("\x1b[H\x1b[2J", barStart), shown.find(kFrameStart, barStart));
+    // The screen is cleared, then each frame redraws the top line in place,
+    // with the cursor hidden.
+    EXPECT_LT(shown.find("\x1b[H\x1b[2J", barStart), shown.find(kHideCursor, barStart));
+    EXPECT_LT(shown.find(kHideCursor, barStart), shown.find(kFrameStart, barStart));
     EXPECT_NE(shown.find(frameText(1), barStart), std::string::npos) << printable(shown.substr(barStart));
 
     ASSERT_NO_FATAL_FAILURE(pressSpaceForAGrade());
@@ -176,7 +185,9 @@ protected:
         ASSERT_TRUE(status.has_value()) << "the game did not end";
         EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == signalNumber) << describeStatus(*status);
         expectSettingsRestored("after the signal");
-        EXPECT_NE(game->output().find(kColourReset, from), std::string::npos) << "colours not reset";
+        EXPECT_NE(game->output().find(std::string(kLeaveAlternateScreen) + kColourReset, from),
+                  std::string::npos)
+            << "shell's screen or colours not given back";
         EXPECT_EQ(folder.read("save1.txt"), wildernessSave());
         EXPECT_FALSE(folder.holds("save1.txt.tmp"));
     }
@@ -220,12 +231,21 @@ TEST_F(TerminalGame, SuspendDuringTheBarGivesTheTerminalBackUntilResumed) {
         << (status ? describeStatus(*status) : "no change");
     expectSettingsRestored("while stopped");
     game->pump(200ms);
+    // Stopped, the shell has its own screen back with a visible cursor.
+    const std::string atStop = game->output().substr(barStart);
+    EXPECT_NE(atStop.find(std::string(kShowCursor) + kLeaveAlternateScreen), std::string::npos)
+        << printable(atStop);
     const std::size_t stoppedAt = game->mark();
     game->pump(300ms);
     EXPECT_EQ(game->output().find(kFrameStart, stoppedAt), std::string::npos) << "frames while stopped";
 
     const std::size_t resumedAt = game->mark();
     ASSERT_NO_FATAL_FAILURE(resumeTheBar());
+    // After `fg` the game's screen is drawn again, cursor hidden, before the bar goes on.
+    const std::string redrawn = std::string(kEnterAlternateScreen) + "\x1b[H\x1b[2J";
+    const std::size_t redrawAt = game->output().find(redrawn, resumedAt);
+    ASSERT_NE(redrawAt, std::string::npos) << printable(game->output().substr(resumedAt));
+    EXPECT_LT(game->output().find(kHideCursor, redrawAt), game->output().find(kFrameStart, redrawAt));
 
     ASSERT_NO_FATAL_FAILURE(pressSpaceForAGrade());
     ASSERT_TRUE(game->waitFor(kPausePrompt, resumedAt));
