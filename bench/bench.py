@@ -96,9 +96,9 @@ def read_peak(path):
 class PtyProcess:
     """A program on a pseudo-terminal, its output timestamped as it arrives."""
 
-    def __init__(self, argv):
+    def __init__(self, argv, columns=120):
         self.master, slave = os.openpty()
-        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 40, 120, 0, 0))
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 40, columns, 0, 0))
         self.started = time.perf_counter()
         self.pid = spawn(argv, slave, slave, slave, setsid=True)
         os.close(slave)
@@ -185,10 +185,10 @@ class PtyProcess:
 # ------------------------------------------------------------- start-up
 
 
-def measure_start(argv, peak_rss, workdir):
+def measure_start(argv, peak_rss, workdir, columns=120):
     """Time from spawn to the menu prompt, and peak memory, of one start."""
     peak_file = os.path.join(workdir, "peak.txt")
-    proc = PtyProcess([peak_rss, peak_file] + argv)
+    proc = PtyProcess([peak_rss, peak_file] + argv, columns)
     try:
         arrived, _ = proc.expect(b"[99] Exit\r\n> ", 0, 10.0)
         elapsed = (arrived - proc.started) * 1000.0
@@ -204,15 +204,28 @@ def measure_start(argv, peak_rss, workdir):
 
 def bench_start(paths, runs, workdir):
     """Start-up time and memory lists for the game, the floor and the bare floor."""
-    names = ("talvoren", "menu_floor", "menu_floor_bare")
+    names = ("talvoren", "menu_floor", "menu_floor_bare", "talvoren at 80 columns")
     times = {name: [] for name in names}
     memory = {name: [] for name in names}
     for _ in range(runs):  # interleaved, so all see the same machine load
         for name in names:
-            t, m = measure_start([paths[name]], paths["peak_rss"], workdir)
+            columns = 80 if name.endswith("80 columns") else 120
+            program = paths[name.split()[0]]
+            t, m = measure_start([program], paths["peak_rss"], workdir, columns)
             times[name].append(t)
             memory[name].append(m)
     return times, memory
+
+
+def bench_wrap(paths, runs):
+    """Microseconds per long speech screen, fitted to 80 columns and unfitted."""
+    fitted, unfitted, size = [], [], 0
+    for _ in range(runs):
+        out = subprocess.run([paths["wrap_driver"]], capture_output=True, text=True, check=True).stdout
+        size, fit, raw = out.split()
+        fitted.append(float(fit))
+        unfitted.append(float(raw))
+    return int(size), fitted, unfitted
 
 
 # ----------------------------------------------------------- timing bar
@@ -468,7 +481,7 @@ def main():
     release = os.path.abspath(args.release)
     paths = {name: os.path.join(release, name)
              for name in ("talvoren", "menu_floor", "menu_floor_bare", "bar_floor", "art_driver",
-                          "peak_rss")}
+                          "peak_rss", "wrap_driver")}
     paths["release"] = release
     for name, path in paths.items():
         if not os.path.exists(path):
@@ -494,6 +507,16 @@ def main():
         row("Start-up peak memory", f"{median(gm):.2f} MiB", spread(gm, "MiB", 2),
             f"floor {median(fm):.2f} MiB ({median(gm) / median(fm):.2f}x); C library only "
             f"{median(bm):.2f} MiB", "<= 1.5x floor", median(gm) <= 1.5 * median(fm))
+        nt = times["talvoren at 80 columns"]
+        row("Start-up to menu prompt, 80 columns", f"{median(nt):.2f} ms", spread(nt, "ms", 2),
+            f"120 columns {median(gt):.2f} ms ({median(nt) / median(gt):.2f}x)", "<= 1.5x floor",
+            median(nt) <= 1.5 * median(ft))
+
+        print("word wrap ...", file=sys.stderr)
+        size, fitted, unfitted = bench_wrap(paths, runs)
+        row(f"Long speech screen ({size} characters) fitted to 80 columns", f"{median(fitted):.1f} us",
+            spread(fitted, "us"), f"unfitted {median(unfitted):.1f} us ({median(fitted) / median(unfitted):.1f}x)",
+            "< 1 ms", median(fitted) < 1000.0)
 
         print("timing bar ...", file=sys.stderr)
         game, floor = bench_bar(paths, runs, workdir, rng)
