@@ -347,7 +347,7 @@ private:
         std::atomic_signal_fence(std::memory_order_seq_cst);
         if (clearAt_ != std::string::npos) {
             screenLog.colourAtClear = colourAtClear_;
-            screenLog.text.assign(pending_, clearAt_);
+            screenLog.text.assign(pending_, clearAt_ + sizeof kClear - 1);
         } else {
             screenLog.text += pending_;
         }

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@ constexpr char kShowCursor[] = "\x1b[?25h";
 constexpr char kHideCursor[] = "\x1b[?25l";
 constexpr char kEnterAlternateScreen[] = "\x1b[?1049h";
 constexpr char kLeaveAlternateScreen[] = "\x1b[?1049l";
+constexpr char kClear[] = "\x1b[H\x1b[2J";
 
 // A hero in the first wilderness who takes next to no damage and deals
 // little, so that every fight outlasts the turns a test plays.
@@ -252,6 +254,36 @@ TEST_F(TerminalGame, SuspendDuringTheBarGivesTheTerminalBackUntilResumed) {
     expectSettingsRestored("after the bar");
     ASSERT_NO_FATAL_FAILURE(fleeAndExit());
     expectSettingsRestored("after exit");
+}
+
+// Ctrl-Z at a menu shows the shell's screen; `fg` draws the menu again,
+// byte for byte as it was written since the screen was last cleared.
+TEST_F(TerminalGame, ResumeAtAMenuDrawsItsScreenAgain) {
+    ASSERT_NO_FATAL_FAILURE(start(Launch::UnderJobShell));
+    ASSERT_NO_FATAL_FAILURE(answer("4\r", kWildernessPrompt));
+    game->signal(SIGTSTP);
+    std::optional<int> status = game->waitStatus();
+    ASSERT_TRUE(status.has_value() && WIFSTOPPED(*status))
+        << (status ? describeStatus(*status) : "no change");
+    const std::string& out = game->output();
+    const std::size_t screenStart = out.rfind(kClear) + std::strlen(kClear);
+    const std::size_t stoppedAt = out.find(kLeaveAlternateScreen, screenStart);
+    ASSERT_NE(stoppedAt, std::string::npos) << printable(out);
+    const std::string menu = out.substr(screenStart, stoppedAt - screenStart);
+    ASSERT_TRUE(menu.ends_with(kWildernessPrompt)) << printable(menu);
+
+    const std::size_t resumedAt = game->mark();
+    game->signal(SIGCONT);
+    status = game->waitStatus();
+    ASSERT_TRUE(status.has_value() && WIFCONTINUED(*status))
+        << (status ? describeStatus(*status) : "no change");
+    const std::string redrawn = std::string(kEnterAlternateScreen) + kClear + menu;
+    ASSERT_TRUE(game->waitFor(redrawn, resumedAt)) << printable(game->output().substr(resumedAt));
+    // The menu still takes its answer.
+    game->send("99\r");
+    status = game->waitStatus();
+    ASSERT_TRUE(status.has_value()) << "the game did not end";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeStatus(*status);
 }
 
 // Led by no shell, the game's process group is orphaned and the kernel
