@@ -1,8 +1,9 @@
 // Any bytes as standard input from the main menu on. The game runs twice on
 // them: piped in at once, and typed by a person, one line a second, so the
-// timing bar sees keys arrive while it fills. Either way the game must come
-// back from runGame, leave the console as it found it, and keep the hero's
-// values within what honest play can reach.
+// timing bar sees keys arrive while it fills, on a console whose width (1 to
+// 97 columns, either way of wrapping) the game must fit every screen to.
+// Either way the game must come back from runGame, leave the console as it
+// found it, and keep the hero's values within what honest play can reach.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,6 +39,8 @@ void play(std::string_view input, bool typedByPerson) {
     startFreshGame(console);
     if (typedByPerson) {
         console.setInteractive(true);
+        console.setConsoleWidth(1 + static_cast<int>(input.size() % 97));
+        console.setWrapsAtLastColumn(input.size() % 2 == 1);
         std::int64_t at = 0;
         while (!input.empty()) {
             const std::size_t end = input.find('\n');
@@ -51,6 +54,7 @@ void play(std::string_view input, bool typedByPerson) {
     }
     const int status = runGame();
     requireCleanEnd(status, console);
+    require(console.cursorVisible(), "the game ended with the cursor hidden", &console);
     requireHonestRecords(console);
 }
 
