@@ -1,9 +1,12 @@
-# Install rules, the manual page and the Debian package.
+# Install rules, the manual page, the Debian package and the Windows archive.
 #
 # Layout under the prefix, as Debian keeps games:
 #   ${TALVOREN_INSTALL_BINDIR}   games/talvoren
 #   ${TALVOREN_INSTALL_DATADIR}  share/games/talvoren/{bear,hippopotamus,wasp,raven}.txt
 #   ${CMAKE_INSTALL_MANDIR}/man6 talvoren.6.gz
+#   ${CMAKE_INSTALL_DOCDIR}      copyright (machine-readable), changelog.gz
+# On Windows everything lies in one folder: talvoren.exe, the pictures,
+# LICENSE.txt and README.txt, with CR LF line ends in the two texts.
 # The two folder variables are defined beside the platform library, which
 # builds the path from the binary to the pictures into the game.
 #
@@ -14,35 +17,99 @@ if(NOT DEFINED TALVOREN_INSTALL_BINDIR OR NOT DEFINED TALVOREN_INSTALL_DATADIR)
   message(FATAL_ERROR "TALVOREN_INSTALL_BINDIR and TALVOREN_INSTALL_DATADIR must be set before packaging")
 endif()
 
+set(TALVOREN_PACKAGE_MAINTAINER "Talvoren developers <talvoren@example.org>"
+    CACHE STRING "Maintainer named in the package")
+set(talvoren_package_files ${CMAKE_BINARY_DIR}/package)
+
 install(TARGETS talvoren RUNTIME DESTINATION ${TALVOREN_INSTALL_BINDIR} COMPONENT game)
 
 list(TRANSFORM TALVOREN_PICTURES PREPEND ${PROJECT_SOURCE_DIR}/data/ OUTPUT_VARIABLE talvoren_picture_files)
 install(FILES ${talvoren_picture_files} DESTINATION ${TALVOREN_INSTALL_DATADIR} COMPONENT game)
 
-# The manual page carries the project's version in its title line.
-set(talvoren_manual_source ${PROJECT_SOURCE_DIR}/data/talvoren.6)
-set(talvoren_manual ${CMAKE_BINARY_DIR}/man/talvoren.6)
-file(READ ${talvoren_manual_source} talvoren_manual_text)
-string(REGEX REPLACE "\"Talvoren [^\"]*\"" "\"Talvoren ${PROJECT_VERSION}\"" talvoren_manual_text
-       "${talvoren_manual_text}")
-file(CONFIGURE OUTPUT ${talvoren_manual} CONTENT "${talvoren_manual_text}" @ONLY)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${talvoren_manual_source})
-
-# Compressed where gzip is at hand, as Debian wants it; -n keeps the archive
-# free of names and times, so rebuilds give the same bytes.
+# talvoren_install_gzipped(<file> <destination>): installs <file>.gz, made with
+# gzip -9 -n as Debian wants it (no name or time inside, so rebuilds give the
+# same bytes), or the file itself where gzip is missing.
 find_program(TALVOREN_GZIP gzip)
 mark_as_advanced(TALVOREN_GZIP)
-if(TALVOREN_GZIP)
+function(talvoren_install_gzipped file destination)
+  if(NOT TALVOREN_GZIP)
+    install(FILES ${file} DESTINATION ${destination} COMPONENT game)
+    return()
+  endif()
+  get_filename_component(name ${file} NAME)
   add_custom_command(
-    OUTPUT ${talvoren_manual}.gz
-    COMMAND ${TALVOREN_GZIP} -9 -n -k -f ${talvoren_manual}
-    DEPENDS ${talvoren_manual}
-    COMMENT "Compressing the manual page"
+    OUTPUT ${file}.gz
+    COMMAND ${TALVOREN_GZIP} -9 -n -k -f ${file}
+    DEPENDS ${file}
+    COMMENT "Compressing ${name}"
     VERBATIM)
-  add_custom_target(talvoren_manual ALL DEPENDS ${talvoren_manual}.gz)
-  install(FILES ${talvoren_manual}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
+  string(MAKE_C_IDENTIFIER "talvoren_gzip_${name}" target)
+  add_custom_target(${target} ALL DEPENDS ${file}.gz)
+  install(FILES ${file}.gz DESTINATION ${destination} COMPONENT game)
+endfunction()
+
+# The changelog names the version it releases; the project's version is the
+# one the whole build uses, so the two must agree.
+set(talvoren_changelog_source ${PROJECT_SOURCE_DIR}/CHANGELOG)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${talvoren_changelog_source}
+                                                                ${PROJECT_SOURCE_DIR}/LICENSE)
+file(STRINGS ${talvoren_changelog_source} talvoren_changelog_top LIMIT_COUNT 1)
+if(NOT talvoren_changelog_top MATCHES "^talvoren \\(([^)]*)\\) ")
+  message(FATAL_ERROR "CHANGELOG must start with an entry 'talvoren (<version>) ...', not: ${talvoren_changelog_top}")
+endif()
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "The newest CHANGELOG entry is for ${CMAKE_MATCH_1}, but the project's version is "
+                      "${PROJECT_VERSION}: add an entry for ${PROJECT_VERSION} at the top of CHANGELOG")
+endif()
+
+# The licence: its copyright line and its text, written once in LICENSE.
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE talvoren_license_lines)
+set(talvoren_copyright "")
+set(talvoren_license_text "")
+foreach(line IN LISTS talvoren_license_lines)
+  if(line MATCHES "^Copyright \\(c\\) (.+)$")
+    set(talvoren_copyright "${CMAKE_MATCH_1}")
+  elseif(talvoren_copyright AND (talvoren_license_text OR line))
+    list(APPEND talvoren_license_text "${line}")
+  endif()
+endforeach()
+if(NOT talvoren_copyright OR NOT talvoren_license_text)
+  message(FATAL_ERROR "LICENSE must hold a line 'Copyright (c) <year> <holders>' followed by the licence text")
+endif()
+
+if(WIN32)
+  # Windows readers expect CR LF; Notepad of older Windows shows nothing else.
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${talvoren_package_files}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/data/README-windows.txt ${talvoren_package_files}/README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  install(FILES ${talvoren_package_files}/LICENSE.txt ${talvoren_package_files}/README.txt
+          DESTINATION ${TALVOREN_INSTALL_BINDIR} COMPONENT game)
 else()
-  install(FILES ${talvoren_manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT game)
+  # Debian's machine-readable copyright file; Debian calls the MIT licence
+  # "Expat". Each licence line is indented by one blank, empty lines are " .".
+  set(talvoren_license_field "")
+  foreach(line IN LISTS talvoren_license_text)
+    if(line STREQUAL "")
+      set(line ".")
+    endif()
+    string(APPEND talvoren_license_field " ${line}\n")
+  endforeach()
+  file(CONFIGURE OUTPUT ${talvoren_package_files}/copyright @ONLY CONTENT
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Talvoren
+Upstream-Contact: @TALVOREN_PACKAGE_MAINTAINER@
+
+Files: *
+Copyright: @talvoren_copyright@
+License: Expat
+@talvoren_license_field@")
+  install(FILES ${talvoren_package_files}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT game)
+
+  configure_file(${talvoren_changelog_source} ${talvoren_package_files}/changelog COPYONLY)
+  talvoren_install_gzipped(${talvoren_package_files}/changelog ${CMAKE_INSTALL_DOCDIR})
+
+  configure_file(${PROJECT_SOURCE_DIR}/data/talvoren.6 ${CMAKE_BINARY_DIR}/man/talvoren.6 @ONLY)
+  talvoren_install_gzipped(${CMAKE_BINARY_DIR}/man/talvoren.6 ${CMAKE_INSTALL_MANDIR}/man6)
 endif()
 
 # `cmake --build <folder> --target uninstall` removes what the last install
@@ -91,9 +158,8 @@ if(NOT TARGET uninstall)
   add_custom_target(uninstall COMMAND ${CMAKE_COMMAND} -P ${talvoren_uninstall_script} VERBATIM)
 endif()
 
-# The Debian package: `cpack -G DEB` in the build folder.
-set(TALVOREN_PACKAGE_MAINTAINER "Talvoren developers <talvoren@example.org>"
-    CACHE STRING "Maintainer named in the package")
+# The packages: `cpack` in the build folder makes the Debian package on
+# Linux and talvoren-<version>-win64.zip for Windows.
 set(CPACK_PACKAGE_NAME talvoren)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Talvoren developers")
@@ -103,11 +169,51 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY talvoren)
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};game;/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
-if(UNIX AND NOT APPLE)
+# Folders get the usual permissions whatever the packager's umask.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                                WORLD_READ WORLD_EXECUTE)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  # A component archive lists its files in sorted order; a plain one in the
+  # order the file system happens to give, which differs between machines.
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL game)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};ALL;/")
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  # Owner 0 whoever packs (newer CPack; older ones record the packer's ids).
+  set(CPACK_ARCHIVE_UID 0)
+  set(CPACK_ARCHIVE_GID 0)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME talvoren-${PROJECT_VERSION}-win64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME talvoren-${PROJECT_VERSION}-win32)
+  endif()
+elseif(UNIX AND NOT APPLE)
   set(CPACK_GENERATOR DEB)
 else()
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR TGZ)
 endif()
+
+# Rebuilds of one commit give the same package bytes: every time stamp in
+# the archives is the time of the last commit, read when cpack runs (a set
+# SOURCE_DATE_EPOCH wins; without git, the changelog file's time, which an
+# unpacked source archive holds from the commit).
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/talvoren_cpack_time.cmake)
+file(CONFIGURE OUTPUT ${CPACK_PROJECT_CONFIG_FILE} @ONLY CONTENT [=[
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git -C "@PROJECT_SOURCE_DIR@" log -1 --format=%ct
+                  OUTPUT_VARIABLE commit_time RESULT_VARIABLE git_result
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(git_result EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
+    set(ENV{SOURCE_DATE_EPOCH} "${commit_time}")
+  else()
+    file(TIMESTAMP "@talvoren_changelog_source@" commit_time "%s" UTC)
+    message(STATUS "No git history: package times from the changelog file (${commit_time})")
+    set(ENV{SOURCE_DATE_EPOCH} "${commit_time}")
+  endif()
+endif()
+]=])
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TALVOREN_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
@@ -126,7 +232,7 @@ the space bar.")
 
 find_program(TALVOREN_DPKG dpkg)
 mark_as_advanced(TALVOREN_DPKG)
-if(TALVOREN_DPKG)
+if(TALVOREN_DPKG AND NOT WIN32)
   execute_process(COMMAND ${TALVOREN_DPKG} --print-architecture
                   OUTPUT_VARIABLE talvoren_deb_architecture OUTPUT_STRIP_TRAILING_WHITESPACE
                   RESULT_VARIABLE talvoren_dpkg_result ERROR_QUIET)

@@ -6,7 +6,8 @@
 
 namespace talvoren {
 
-inline constexpr const char* kWindowTitle = "Talvoren -- Build v0.1.0";
+// The window title; the build supplies TALVOREN_VERSION, the project's one version.
+inline constexpr const char* kWindowTitle = "Talvoren -- Build v" TALVOREN_VERSION;
 
 // Runs the whole game on the current platform and returns the exit status.
 // The end of input ends it cleanly, with status 0 and nothing saved.
