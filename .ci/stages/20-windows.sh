@@ -2,7 +2,9 @@
 # The Windows build: talvoren.exe cross-compiled with mingw-w64 and linked
 # statically, then played under wine with piped input. Every session's
 # transcript is checked for the texts the player must see; a failed check
-# prints the whole transcript.
+# prints the whole transcript. Last, the zip archive a player downloads is
+# made, unpacked and played, and made once more from a copy of the sources
+# in another folder to prove the two are the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -30,6 +32,7 @@ fail() {
 need_packages=()
 command -v cmake >/dev/null || need_packages+=(cmake)
 command -v script >/dev/null || need_packages+=(bsdutils)
+command -v unzip >/dev/null || need_packages+=(unzip)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need_packages+=(g++-mingw-w64-x86-64-posix)
 [ -x "$wine" ] || need_packages+=(wine64)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need_packages+=(googletest)
@@ -76,12 +79,14 @@ tail -n 2 "$build/suite.log"
 
 mkdir -p "$play"
 
-# run NAME INPUT: plays one session in $play with INPUT piped in; the
-# transcript is NAME.out as written and NAME.txt without carriage returns.
+# run NAME INPUT [FOLDER [PROGRAM]]: plays one session of PROGRAM (talvoren.exe
+# of the build) in FOLDER ($play) with INPUT piped in; the transcript is
+# $play/NAME.out as written and $play/NAME.txt without carriage returns.
 run() {
   current=$1
-  local status=0
-  printf '%s' "$2" | (cd "$play" && timeout 300 "$wine" "$exe" >"$current.out" 2>"$current.err") || status=$?
+  local folder=${3:-$play} program=${4:-$exe} status=0
+  printf '%s' "$2" | (cd "$folder" && timeout 300 "$wine" "$program" >"$play/$current.out" 2>"$play/$current.err") ||
+    status=$?
   tr -d '\r' <"$play/$current.out" >"$play/$current.txt"
   [ "$status" -eq 0 ] || fail "the game ended with status $status (124: it hung)"
 }
@@ -298,4 +303,59 @@ await "[4] Load Game" && send '99\r'
 console_end 0
 
 current=""
+
+# ---- The archive ---------------------------------------------------------------
+version=$(sed -n 's/^project(talvoren VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "no project version found in CMakeLists.txt"
+name=talvoren-$version-win64
+archive=$build/$name.zip
+rm -f "$archive"
+(cd "$build" && cpack -G ZIP >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack could not make the archive"; }
+[ -f "$archive" ] || fail "cpack made no $name.zip"
+listing=$(unzip -Z1 "$archive")
+wanted=$(printf "$name/%s\n" LICENSE.txt README.txt bear.txt hippopotamus.txt raven.txt talvoren.exe wasp.txt)
+[ "$listing" = "$wanted" ] || fail "$name.zip holds, in this order: $listing"
+
+unpacked=$build/unpacked
+rm -rf "$unpacked" && mkdir "$unpacked"
+unzip -q "$archive" -d "$unpacked"
+game=$unpacked/$name
+for text in README.txt LICENSE.txt; do
+  line_ends=$(tr -cd '\n' <"$game/$text" | wc -c)
+  crlf=$(grep -c $'\r$' "$game/$text" || true)
+  [ "$line_ends" -gt 0 ] && [ "$crlf" -eq "$line_ends" ] || fail "$text has $crlf CR LF line ends of $line_ends"
+done
+tr -d '\r' <"$game/LICENSE.txt" | cmp -s - LICENSE || fail "LICENSE.txt is not the project's LICENSE"
+grep -qF "Talvoren $version for Windows" "$game/README.txt" || fail "README.txt does not name version $version"
+for text in talvoren.exe "space bar" save1.txt LICENSE.txt; do
+  grep -qiF -- "$text" "$game/README.txt" || fail "README.txt does not mention $text"
+done
+
+# Played as after a double-click: from the unpacked folder, which also gets the save.
+run archive $'1\nAna\n\n\n\n\n1\n \n\n6142\n\n' "$game" "$game/talvoren.exe"
+expect_absent "Unable to open file"
+expect_in_order "You have encountered a level " $'[1] Attack\n[2] Heal\n[99] Flee\n> ' "You have looted " \
+  "OBJECTIVE: Get to the town about 15 miles away."
+[ "$(sed -n '2{s/\r$//;p}' "$game/save1.txt" 2>/dev/null)" = Ana ] || fail "no save of Ana in the unpacked folder"
+current=""
+
+# The same commit from a copy of the sources in another folder, built a while
+# later without the tests, gives the same archive. The copy has no git
+# history, so it is given the commit time that cpack reads from git here.
+again=$build/again
+mkdir -p "$again/source"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$again/source"
+(
+  export SOURCE_DATE_EPOCH
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+  cmake -S "$again/source" -B "$again/build" -DCMAKE_TOOLCHAIN_FILE="$again/source/cmake/mingw-w64-x86_64.cmake" \
+    -DTALVOREN_WERROR=ON -DTALVOREN_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >"$again/build.log" 2>&1 &&
+    cmake --build "$again/build" -j2 >>"$again/build.log" 2>&1 &&
+    cd "$again/build" && cpack -G ZIP >>"$again/build.log" 2>&1
+) || { cat "$again/build.log" >&2; fail "the second build of the archive failed"; }
+first=$(sha256sum <"$archive" | cut -d' ' -f1)
+second=$(sha256sum <"$again/build/$name.zip" | cut -d' ' -f1)
+[ "$first" = "$second" ] || fail "two builds of one commit gave different archives: $first and $second"
+echo "windows: both builds give $name.zip with SHA-256 $first"
+
 echo "windows: talvoren.exe built statically and played under wine: all checks passed"

@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # The Debian package: build a Release tree, make the package with CPack, check
-# its metadata and contents, then play it twice from an empty folder (from
-# its files moved to another root, which proves the pictures are found
-# relative to the binary, and from a real install), and uninstall it again.
+# its metadata and contents and let lintian judge it, build it once more from
+# a copy of the sources in another folder and compare the bytes, then play it
+# twice from an empty folder (from its files moved to another root, which
+# proves the pictures are found relative to the binary, and from a real
+# install), and uninstall it again.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+
+need_packages=()
+command -v lintian >/dev/null || need_packages+=(lintian)
+command -v dpkg-parsechangelog >/dev/null || need_packages+=(dpkg-dev)
+command -v file >/dev/null || need_packages+=(file)
+if [ ${#need_packages[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq "${need_packages[@]}"
+fi
 
 build=${TALVOREN_PACKAGE_BUILD:-build-package}
 work=$(mktemp -d)
@@ -61,19 +72,69 @@ done
 listing="$work/contents.txt"
 dpkg-deb --contents "$deb" | awk '{print $NF}' >"$listing"
 for path in ./usr/games/talvoren ./usr/share/man/man6/talvoren.6.gz \
+    ./usr/share/doc/talvoren/copyright ./usr/share/doc/talvoren/changelog.gz \
     ./usr/share/games/talvoren/bear.txt ./usr/share/games/talvoren/hippopotamus.txt \
     ./usr/share/games/talvoren/wasp.txt ./usr/share/games/talvoren/raven.txt; do
     grep -qx -- "$path" "$listing" || { cat "$listing" >&2; fail "package lacks $path"; }
 done
-allowed='\./(usr/((games|share|share/games|share/man|share/man/man6)/|games/talvoren|share/games/talvoren/.*|share/man/man6/talvoren\.6\.gz)?)?'
+allowed='\./(usr/((games|share|share/games|share/man|share/man/man6|share/doc|share/doc/talvoren)/|games/talvoren|share/games/talvoren/.*|share/man/man6/talvoren\.6\.gz|share/doc/talvoren/(copyright|changelog\.gz))?)?'
 if [ -n "$(grep -Evx "$allowed" "$listing" || true)" ]; then
     cat "$listing" >&2
     fail "package holds files outside the game's folders"
 fi
 
-# --- The manual page --------------------------------------------------------
+# --- Lintian -----------------------------------------------------------------
+# Any error or warning fails the stage; the informational tags are shown too.
+lintian_log="$work/lintian.txt"
+lintian_status=0
+lintian --info --display-info --fail-on error,warning "$deb" >"$lintian_log" 2>&1 || lintian_status=$?
+tags=$(grep -E '^[EWI]: ' "$lintian_log" || true)
+if [ "$lintian_status" != 0 ] || grep -qE '^[EW]: ' <<<"$tags"; then
+    cat "$lintian_log" >&2
+    fail "lintian found errors or warnings (status $lintian_status): $(grep -E '^[EW]: ' <<<"$tags" | tr '\n' ' ')"
+fi
+echo "lintian: no errors or warnings${tags:+; informational tags:}"
+[ -z "$tags" ] || sed 's/^/    /' <<<"$tags"
+
+# --- Copyright and changelog --------------------------------------------------
 root="$work/root"
 dpkg-deb --extract "$deb" "$root"
+doc="$root/usr/share/doc/talvoren"
+head -n 1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in the machine-readable format: $(head -n 1 "$doc/copyright")"
+grep -qx 'Copyright: [0-9]* Talvoren developers' "$doc/copyright" || fail "the copyright file names no holder"
+# Its licence text is LICENSE's, line for line (indented, empty lines as " .").
+sed -n '/^License: Expat$/,$p' "$doc/copyright" | tail -n +2 | sed 's/^ //; s/^\.$//' >"$work/license-in-package"
+sed -n '/^Copyright (c) /,$p' LICENSE | tail -n +3 >"$work/license-in-source"
+cmp -s "$work/license-in-package" "$work/license-in-source" ||
+    fail "the copyright file's licence differs from LICENSE: $(diff "$work/license-in-source" "$work/license-in-package")"
+zcat "$doc/changelog.gz" >"$work/changelog"
+cmp -s "$work/changelog" CHANGELOG || fail "changelog.gz is not CHANGELOG"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] ||
+    fail "the newest changelog entry is not for version $version"
+
+# --- Reproducible -----------------------------------------------------------
+# The same commit, copied to another folder and built there a while later
+# (the copy has no git history, so it is given the commit time), must give
+# the same package, byte for byte.
+again="$work/again"
+mkdir -p "$again/source"
+git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$again/source"
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+export SOURCE_DATE_EPOCH
+cmake -S "$again/source" -B "$again/build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON \
+    -DTALVOREN_BUILD_TESTS=OFF >/dev/null
+cmake --build "$again/build" -j2 >/dev/null
+(cd "$again/build" && cpack -G DEB >/dev/null)
+unset SOURCE_DATE_EPOCH
+first=$(sha256sum <"$deb" | cut -d' ' -f1)
+second=$(sha256sum <"$again/build/$(basename "$deb")" | cut -d' ' -f1)
+if [ "$first" != "$second" ]; then
+    fail "two builds of one commit gave different packages: $first in $build, $second in $again/build"
+fi
+echo "reproducible: both builds give $(basename "$deb") with SHA-256 $first"
+
+# --- The manual page --------------------------------------------------------
 manual="$root/usr/share/man/man6/talvoren.6.gz"
 grep -q "^\.TH TALVOREN 6 .*\"Talvoren $version\"" <<<"$(zcat "$manual")" || fail "manual page title lacks version $version"
 if command -v groff >/dev/null; then
