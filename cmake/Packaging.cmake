@@ -169,9 +169,18 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY talvoren)
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};game;/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
-# Folders get the usual permissions whatever the packager's umask.
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
-                                                WORLD_READ WORLD_EXECUTE)
+# Folders in the packages are rwxr-xr-x whatever the packager's umask (files
+# get their modes from the install rules). CPack makes some folders itself,
+# so they are set once everything is staged.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_BINARY_DIR}/talvoren_cpack_folders.cmake)
+file(WRITE ${CPACK_PRE_BUILD_SCRIPTS} [=[
+foreach(staged IN ITEMS "${CPACK_TEMPORARY_INSTALL_DIRECTORY}" "${CPACK_TEMPORARY_DIRECTORY}")
+  if(staged AND IS_DIRECTORY "${staged}")
+    file(CHMOD_RECURSE "${staged}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+         GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  endif()
+endforeach()
+]=])
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   # A component archive lists its files in sorted order; a plain one in the
