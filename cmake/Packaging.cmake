@@ -115,7 +115,8 @@ endif()
 # `cmake --build <folder> --target uninstall` removes what the last install
 # put down, as listed in the install manifest (install_manifest.txt, or
 # install_manifest_game.txt after an install of the "game" component only),
-# under the same DESTDIR, and the game's own picture folder once it is empty.
+# under the same DESTDIR, and the game's own folders (named talvoren: the
+# pictures and the documentation) once they are empty.
 set(talvoren_uninstall_script ${CMAKE_BINARY_DIR}/talvoren_uninstall.cmake)
 file(CONFIGURE OUTPUT ${talvoren_uninstall_script} @ONLY CONTENT [=[
 set(installed "")
