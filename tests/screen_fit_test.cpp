@@ -13,8 +13,11 @@
 namespace talvoren::testing {
 namespace {
 
+// A frame line as wide as `columns`: a plus at each end, dashes between.
 std::string rule(int columns) {
-    return "+" + std::string(static_cast<std::size_t>(columns - 2), '-') + "+";
+    std::string line = "+";
+    line.append(static_cast<std::size_t>(columns - 2), '-');
+    return line.append("+");
 }
 
 // The rows a console of `width` columns shows for `bytes` (markers such as
