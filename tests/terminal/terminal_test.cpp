@@ -200,7 +200,11 @@ class SignalAtAMenu : public EndingSignal {};
 
 TEST_P(SignalDuringTheBar, RestoresTheTerminal) {
     ASSERT_NO_FATAL_FAILURE(reachTheBar());
+    const std::size_t from = game->mark();
     expectDeathBy(GetParam());
+    // The bar had hidden the cursor: the shell gets it back.
+    EXPECT_NE(game->output().find(std::string(kShowCursor) + kLeaveAlternateScreen, from), std::string::npos)
+        << printable(game->output().substr(from));
 }
 
 TEST_P(SignalAtAMenu, RestoresTheTerminal) {
