@@ -1,0 +1,161 @@
+// The browser back end: the game compiled to WebAssembly writes to an xterm.js
+// terminal in the page with the same escapes as a POSIX terminal, and reads
+// the terminal's key strings through the game's own line discipline. Blocking
+// reads and sleeps suspend the game (Asyncify) and let the page run. The
+// JavaScript half (browser_terminal.js) owns the terminal, the key queue and
+// the IndexedDB folder that keeps the save.
+#include <emscripten.h>
+
+#include <array>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "platform/line_discipline.h"
+#include "platform/platform.h"
+#include "platform/posix_files.h"
+
+namespace talvoren {
+
+namespace {
+
+// clang-format off
+EM_JS(void, terminalWrite, (const char* data, std::size_t size), {
+    Module.talvoren.write(HEAPU8.slice(data, data + size));
+});
+
+// Copies keys the player typed since the last call; never waits.
+EM_JS(std::size_t, takeTypedKeys, (char* buffer, std::size_t capacity), {
+    return Module.talvoren.takeKeys(buffer, capacity);
+});
+
+EM_ASYNC_JS(void, waitForTypedKeys, (), {
+    await Module.talvoren.keysArrived();
+});
+
+EM_JS(void, setDocumentTitle, (const char* title), {
+    Module.talvoren.setTitle(UTF8ToString(title));
+});
+
+EM_JS(const char*, installedPictureFolder, (), {
+    return allocateUTF8(Module.talvoren.pictureFolder);
+});
+
+// Copies the save folder into IndexedDB and waits for it. Returns 1 when it
+// is stored, 0 with the browser's reason in `reason` when it is not.
+EM_ASYNC_JS(int, storeSavedFiles, (char* reason, std::size_t capacity), {
+    const problem = await Module.talvoren.storeSaves();
+    if (problem === null) return 1;
+    stringToUTF8(problem, reason, capacity);
+    return 0;
+});
+// clang-format on
+
+std::string takeJsString(const char* text) {
+    std::string copy = text != nullptr ? text : "";
+    std::free(const_cast<char*>(text));
+    return copy;
+}
+
+class BrowserTerminal final : public Platform {
+public:
+    BrowserTerminal() : pictureFolder_(takeJsString(installedPictureFolder())) {}
+
+    void write(std::string_view text) override {
+        pending_.append(text);
+        if (pending_.size() >= kFlushThreshold) flush();
+    }
+
+    void flush() override {
+        if (pending_.empty()) return;
+        terminalWrite(pending_.data(), pending_.size());
+        pending_.clear();
+    }
+
+    void clearScreen() override { pending_ += "\x1b[H\x1b[2J\x1b[3J"; }
+
+    void setTextColour(TextColour colour) override {
+        switch (colour) {
+            case TextColour::Green: pending_ += "\x1b[0;32;40m"; break;
+            case TextColour::Cyan: pending_ += "\x1b[0;36;40m"; break;
+            case TextColour::Red: pending_ += "\x1b[0;31;40m"; break;
+            case TextColour::BrightWhite: pending_ += "\x1b[0;97;40m"; break;
+        }
+    }
+
+    void homeCursor() override { pending_ += "\x1b[H"; }
+
+    void setTitle(std::string_view title) override { setDocumentTitle(std::string(title).c_str()); }
+
+    // A page cannot size the browser's window; the terminal keeps its size.
+    void requestWindowSize(int, int) override {}
+
+    void sleepMs(std::int64_t milliseconds) override {
+        flush();
+        if (milliseconds > 0) emscripten_sleep(static_cast<unsigned>(milliseconds));
+        echoTypedKeys();
+    }
+
+    std::int64_t calendarSeconds() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+    std::int64_t steadyMs() override { return static_cast<std::int64_t>(emscripten_get_now()); }
+
+    // The page never closes the game's input, so this never reports its end.
+    std::ptrdiff_t readInput(char* buffer, std::size_t capacity, bool wait) override {
+        for (;;) {
+            echoTypedKeys();
+            const std::size_t got = keys_.take(buffer, capacity);
+            if (got > 0 || !wait) return static_cast<std::ptrdiff_t>(got);
+            waitForTypedKeys();
+        }
+    }
+
+    bool inputIsInteractive() override { return true; }
+
+    void enterKeyMode() override {
+        echoTypedKeys();
+        keys_.enterKeyMode();
+    }
+
+    void leaveKeyMode() override {
+        if (!keys_.inKeyMode()) return;
+        echoTypedKeys();
+        keys_.leaveKeyMode();
+    }
+
+    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+        if (!replaceFileAtomicallyPosix(path, contents)) return false;
+        std::array<char, 256> reason{};
+        return storeSavedFiles(reason.data(), reason.size()) != 0;
+    }
+
+    std::string installedDataFolder() override { return pictureFolder_; }
+
+private:
+    static constexpr std::size_t kFlushThreshold = 64 * 1024;
+
+    // Keys typed while the game was busy (a pause, a sleep) are echoed as
+    // soon as it looks, as a terminal would have echoed them at once.
+    void echoTypedKeys() {
+        std::array<char, 4096> typed{};
+        for (;;) {
+            const std::size_t got = takeTypedKeys(typed.data(), typed.size());
+            if (got == 0) break;
+            write(keys_.feed(std::string_view(typed.data(), got)));
+        }
+        flush();
+    }
+
+    std::string pictureFolder_;
+    std::string pending_;
+    LineDiscipline keys_;
+};
+
+}  // namespace
+
+Platform& nativePlatform() {
+    static BrowserTerminal terminal;
+    return terminal;
+}
+
+}  // namespace talvoren

@@ -1,0 +1,258 @@
+// Plays the web build in headless Chromium as a player would: the main menu,
+// a new game through the backstory into the first fight, three heals stopped
+// by the space bar at chosen moments, the road to the wizard's town, a save,
+// a page reload and Load Game. Usage:
+//   node play_in_browser.cjs <site url> <screenshot.png> [--bench <json file>]
+// Exits 1 with the terminal's text on the first thing that is not as expected.
+'use strict';
+const fs = require('fs');
+const puppeteer = require('puppeteer-core');
+
+const [siteUrl, screenshotPath, benchFlag, benchPath] = process.argv.slice(2);
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+const TITLE = 'Talvoren -- Build v0.1.0';
+const MAIN_MENU = ['[1] New Game', '[2] Options', '[3] Credits', '[4] Load Game', '', '[99] Exit', '>'];
+const PAUSE = 'Press ENTER to continue...';
+const TOWN_HEADING = 'Town :: Objectives :: Speak to the Wizard';
+// Generous limits: the machine may be busy with other builds.
+const STEP_TIMEOUT_MS = 20000;
+
+class Failure extends Error {}
+
+function sleep(ms) {
+  return new Promise((resolve) => setTimeout(resolve, ms));
+}
+
+// The rows on screen, as the player sees them, without trailing blanks.
+async function screenRows(page) {
+  return page.evaluate(() => {
+    const buffer = window.term.buffer.active;
+    const rows = [];
+    for (let y = 0; y < window.term.rows; ++y) {
+      const line = buffer.getLine(buffer.viewportY + y);
+      rows.push(line ? line.translateToString(true).trimEnd() : '');
+    }
+    return rows;
+  });
+}
+
+function lastRows(rows) {
+  const copy = rows.slice();
+  while (copy.length > 0 && copy[copy.length - 1] === '') copy.pop();
+  return copy;
+}
+
+async function waitForScreen(page, what, test, timeoutMs = STEP_TIMEOUT_MS) {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    const rows = lastRows(await screenRows(page));
+    if (test(rows)) return rows;
+    if (Date.now() > deadline) throw new Failure(`waited ${timeoutMs} ms for ${what}`);
+    await sleep(30);
+  }
+}
+
+const showsText = (text) => (rows) => rows.some((row) => row.includes(text));
+const atPause = (rows) => rows.length >= 2 && rows[rows.length - 2] === PAUSE && rows[rows.length - 1] === '>';
+const atTurn = (rows) => rows.slice(-4).join('\n') === '[1] Attack\n[2] Heal\n[99] Flee\n>';
+
+async function typeLine(page, text) {
+  await page.keyboard.type(text);
+  await page.keyboard.press('Enter');
+}
+
+// Answers a pause and waits for the screen that follows it.
+async function pressEnterAtPause(page, rows) {
+  const before = rows.join('\n');
+  await page.keyboard.press('Enter');
+  await waitForScreen(page, 'the screen after a pause', (now) => now.join('\n') !== before);
+}
+
+// Presses Enter at every pause until `test` holds.
+async function passPausesUntil(page, what, test) {
+  const deadline = Date.now() + 120000;
+  for (;;) {
+    const rows = await waitForScreen(page, what + ' or a pause', (r) => test(r) || atPause(r));
+    if (test(rows)) return rows;
+    if (Date.now() > deadline) throw new Failure('too many pauses before ' + what);
+    await pressEnterAtPause(page, rows);
+  }
+}
+
+async function loadPage(page) {
+  const started = Date.now();
+  await page.goto(siteUrl, { waitUntil: 'load' });
+  await page.focus('.xterm-helper-textarea');
+  const rows = await waitForScreen(page, 'the main menu', (r) => r.join('\n') === MAIN_MENU.join('\n'));
+  return { rows, ms: Date.now() - started };
+}
+
+// The grade the bar gives for the fill on screen when the space was seen.
+function gradeFor(filled) {
+  if (filled >= 26) return 'Miss';
+  if (filled >= 20) return 'Critical';
+  return 'Hit';
+}
+
+// Chooses Heal, presses the space `delayMs` after the bar's first frame and
+// checks the grade word against the fill the bar reached.
+async function healWithSpaceAfter(page, delayMs, expected) {
+  await typeLine(page, '2');
+  await page.evaluate(() => new Promise((resolve) => {
+    const check = () => {
+      const line = window.term.buffer.active.getLine(window.term.buffer.active.viewportY);
+      if (line && line.translateToString(true).startsWith('[:')) resolve();
+      else setTimeout(check, 1);
+    };
+    check();
+  }));
+  await sleep(delayMs);
+  await page.keyboard.press('Space');
+  const rows = await waitForScreen(page, 'the grade under the bar',
+    (r) => r.length >= 2 && ['Hit', 'Critical', 'Miss'].includes(r[1]));
+  const bar = rows[0];
+  if (!/^\[:*#*\]$/.test(bar) || bar.length !== 37) throw new Failure('the bar is not 35 cells: ' + bar);
+  const filled = bar.split(':').length - 1;
+  const grade = rows[1];
+  console.log(`space after ${delayMs} ms: ${filled} cells filled, "${grade}"`);
+  if (grade !== gradeFor(filled)) throw new Failure(`"${grade}" for ${filled} filled cells`);
+  if (grade !== expected) throw new Failure(`expected "${expected}" for a space after ${delayMs} ms, got "${grade}"`);
+  await passPausesUntil(page, 'the turn screen', atTurn);
+}
+
+// Wins the fight on screen with the game's hidden winning answer.
+async function winFight(page) {
+  await typeLine(page, '6142');
+  await waitForScreen(page, 'the victory', showsText('You have looted'));
+}
+
+async function measureBarPeriod(page) {
+  // Frames are timed as xterm.js parses them: the moment the page shows them.
+  await page.evaluate(() => {
+    window.barFrames = [];
+    window.barWatch = window.term.onWriteParsed(() => {
+      const line = window.term.buffer.active.getLine(window.term.buffer.active.viewportY);
+      const text = line ? line.translateToString(true) : '';
+      if (/^\[:+#*\]$/.test(text)) {
+        const filled = text.split(':').length - 1;
+        const frames = window.barFrames;
+        if (frames.length === 0 || frames[frames.length - 1].filled !== filled) {
+          frames.push({ filled, at: performance.now() });
+        }
+      }
+    });
+  });
+  await typeLine(page, '1');
+  await waitForScreen(page, '40 frames of the bar', (r) => r.length > 0 && /^\[:{35}\]$/.test(r[0]), 30000);
+  await sleep(300);
+  await page.keyboard.press('Space');
+  await waitForScreen(page, 'the grade', (r) => r.length >= 2 && r[1] === 'Miss');
+  const frames = await page.evaluate(() => {
+    window.barWatch.dispose();
+    return window.barFrames;
+  });
+  const periods = [];
+  for (let i = 1; i < frames.length; ++i) {
+    if (frames[i].filled === frames[i - 1].filled + 1) periods.push(frames[i].at - frames[i - 1].at);
+  }
+  return periods;
+}
+
+async function play(browser, bench) {
+  const page = await browser.newPage();
+  page.on('pageerror', (error) => console.log('page error: ' + error.message));
+  await page.setViewport({ width: 1200, height: 800 });
+  const first = await loadPage(page);
+  bench.loadToMenuMs = [first.ms];
+  const title = await page.title();
+  if (title !== TITLE) throw new Failure(`title "${title}"`);
+  console.log(`main menu after ${first.ms} ms, titled "${title}"`);
+
+  // A new game: the name typed with a slip mended by Backspace.
+  await typeLine(page, '1');
+  await waitForScreen(page, 'the name prompt', (r) => r.length > 0 && r[r.length - 1] === '>');
+  await page.keyboard.type('Anx');
+  await page.keyboard.press('Backspace');
+  await page.keyboard.type('a');
+  await waitForScreen(page, 'the echoed name', (r) => r[r.length - 1] === '> Ana');
+  await page.keyboard.press('Enter');
+  const intro = await passPausesUntil(page, 'the first fight', showsText('You have encountered a level'));
+  console.log('first fight: ' + intro.find((r) => r.includes('You have encountered')));
+  await passPausesUntil(page, 'the turn screen', atTurn);
+
+  await healWithSpaceAfter(page, 200, 'Hit');
+  await healWithSpaceAfter(page, 1000, 'Critical');
+  await healWithSpaceAfter(page, 2500, 'Miss');
+  if (bench.enabled) bench.framePeriodsMs = await measureBarPeriod(page);
+  if (!atTurn(lastRows(await screenRows(page)))) {
+    await passPausesUntil(page, 'the turn screen', atTurn);
+  }
+
+  // The road: every fight won, every pause passed, until the wizard's town.
+  let fights = 1;
+  await winFight(page);
+  for (;;) {
+    const rows = await passPausesUntil(page, 'a fight or the town',
+      (r) => atTurn(r) || showsText(TOWN_HEADING)(r));
+    if (showsText(TOWN_HEADING)(rows)) break;
+    if (++fights > 40) throw new Failure('no town after 40 fights');
+    await winFight(page);
+  }
+  console.log(`the wizard's town after ${fights} fights`);
+
+  await typeLine(page, '3');
+  const sheet = await waitForScreen(page, 'the character sheet', showsText('Strength '));
+  await typeLine(page, '99');
+  await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
+  await typeLine(page, '98');
+  await sleep(500);
+  await waitForScreen(page, 'the town menu after the save', (r) => showsText(TOWN_HEADING)(r) && r[r.length - 1] === '>');
+
+  // A reload is a new run: Load Game must find the save in IndexedDB.
+  const second = await loadPage(page);
+  bench.loadToMenuMs.push(second.ms);
+  await typeLine(page, '4');
+  await waitForScreen(page, 'the town menu of the loaded game', showsText(TOWN_HEADING));
+  await typeLine(page, '3');
+  const loadedSheet = await waitForScreen(page, 'the loaded character sheet', showsText('Strength '));
+  if (loadedSheet.join('\n') !== sheet.join('\n')) {
+    throw new Failure('the loaded hero differs:\n' + sheet.join('\n') + '\n---\n' + loadedSheet.join('\n'));
+  }
+  console.log('after a reload, Load Game resumed in the town with the same hero');
+  await typeLine(page, '99');
+  await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
+  return page;
+}
+
+async function main() {
+  const bench = { enabled: benchFlag === '--bench' };
+  const browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+  });
+  let page = null;
+  let failed = false;
+  try {
+    page = await play(browser, bench);
+    console.log('browser play: all checks passed');
+  } catch (error) {
+    failed = true;
+    console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
+    const pages = await browser.pages();
+    page = pages[pages.length - 1];
+    if (page) {
+      try {
+        console.log('--- terminal text ---\n' + (await screenRows(page)).join('\n') + '\n---');
+      } catch (ignored) {
+        console.log('(the terminal could not be read)');
+      }
+    }
+  }
+  if (page && screenshotPath) await page.screenshot({ path: screenshotPath }).catch(() => {});
+  if (bench.enabled && benchPath) fs.writeFileSync(benchPath, JSON.stringify(bench));
+  await browser.close();
+  process.exit(failed ? 1 : 0);
+}
+
+main();
