@@ -2,7 +2,10 @@
 // a new game through the backstory into the first fight, three heals stopped
 // by the space bar at chosen moments, the road to the wizard's town, a save,
 // a page reload and Load Game. Usage:
-//   node play_in_browser.cjs <site url> <screenshot.png> [--bench <json file>]
+//   node play_in_browser.cjs <site url> <screenshot.png>
+//   node play_in_browser.cjs <site url> <screenshot.png> --bench <figures.json> [loads]
+// The second form only measures: page load to the main menu, and the bar's
+// frame period as the game hands frames to the terminal.
 // Exits 1 with the terminal's text on the first thing that is not as expected.
 'use strict';
 const fs = require('fs');
@@ -79,12 +82,27 @@ async function passPausesUntil(page, what, test) {
   }
 }
 
+// Opens the page and waits for the main menu. Returns the milliseconds from
+// the start of navigation to the menu on screen, timed in the page.
 async function loadPage(page) {
-  const started = Date.now();
-  await page.goto(siteUrl, { waitUntil: 'load' });
+  await page.goto(siteUrl, { waitUntil: 'domcontentloaded' });
+  const shownAt = await page.evaluate((menu) => new Promise((resolve, reject) => {
+    const deadline = performance.now() + 60000;
+    const check = () => {
+      const rows = [];
+      const buffer = window.term.buffer.active;
+      for (let y = 0; y < menu.length; ++y) {
+        const line = buffer.getLine(buffer.viewportY + y);
+        rows.push(line ? line.translateToString(true).trimEnd() : '');
+      }
+      if (rows.join('\n') === menu.join('\n')) resolve(performance.now());
+      else if (performance.now() > deadline) reject(new Error('no main menu after 60 s'));
+      else setTimeout(check, 1);
+    };
+    check();
+  }), MAIN_MENU);
   await page.focus('.xterm-helper-textarea');
-  const rows = await waitForScreen(page, 'the main menu', (r) => r.join('\n') === MAIN_MENU.join('\n'));
-  return { rows, ms: Date.now() - started };
+  return Math.round(shownAt);
 }
 
 // The grade the bar gives for the fill on screen when the space was seen.
@@ -126,48 +144,42 @@ async function winFight(page) {
   await waitForScreen(page, 'the victory', showsText('You have looted'));
 }
 
+// The game's frames as it hands them to the terminal: a frame starts with
+// the cursor sent home and the bar's "[".
 async function measureBarPeriod(page) {
-  // Frames are timed as xterm.js parses them: the moment the page shows them.
   await page.evaluate(() => {
-    window.barFrames = [];
-    window.barWatch = window.term.onWriteParsed(() => {
-      const line = window.term.buffer.active.getLine(window.term.buffer.active.viewportY);
-      const text = line ? line.translateToString(true) : '';
-      if (/^\[:+#*\]$/.test(text)) {
-        const filled = text.split(':').length - 1;
-        const frames = window.barFrames;
-        if (frames.length === 0 || frames[frames.length - 1].filled !== filled) {
-          frames.push({ filled, at: performance.now() });
-        }
-      }
-    });
+    window.barFrameTimes = [];
+    const write = Module.talvoren.write;
+    window.unwatchBar = () => { Module.talvoren.write = write; };
+    Module.talvoren.write = (bytes) => {
+      const text = new TextDecoder().decode(bytes);
+      if (text.includes('\x1b[H[')) window.barFrameTimes.push(performance.now());
+      write(bytes);
+    };
   });
   await typeLine(page, '1');
-  await waitForScreen(page, '40 frames of the bar', (r) => r.length > 0 && /^\[:{35}\]$/.test(r[0]), 30000);
-  await sleep(300);
+  await waitForScreen(page, 'a full bar', (r) => r.length > 0 && /^\[:{35}\]$/.test(r[0]), 30000);
+  await sleep(500);
   await page.keyboard.press('Space');
   await waitForScreen(page, 'the grade', (r) => r.length >= 2 && r[1] === 'Miss');
-  const frames = await page.evaluate(() => {
-    window.barWatch.dispose();
-    return window.barFrames;
+  const times = await page.evaluate(() => {
+    window.unwatchBar();
+    return window.barFrameTimes;
   });
   const periods = [];
-  for (let i = 1; i < frames.length; ++i) {
-    if (frames[i].filled === frames[i - 1].filled + 1) periods.push(frames[i].at - frames[i - 1].at);
-  }
+  for (let i = 1; i < times.length; ++i) periods.push(times[i] - times[i - 1]);
   return periods;
 }
 
-async function play(browser, bench) {
+async function newPage(browser) {
   const page = await browser.newPage();
   page.on('pageerror', (error) => console.log('page error: ' + error.message));
   await page.setViewport({ width: 1200, height: 800 });
-  const first = await loadPage(page);
-  bench.loadToMenuMs = [first.ms];
-  const title = await page.title();
-  if (title !== TITLE) throw new Failure(`title "${title}"`);
-  console.log(`main menu after ${first.ms} ms, titled "${title}"`);
+  return page;
+}
 
+// From the main menu through the name and the backstory to the first turn.
+async function playIntoFirstFight(page) {
   // A new game: the name typed with a slip mended by Backspace.
   await typeLine(page, '1');
   await waitForScreen(page, 'the name prompt', (r) => r.length > 0 && r[r.length - 1] === '>');
@@ -179,14 +191,19 @@ async function play(browser, bench) {
   const intro = await passPausesUntil(page, 'the first fight', showsText('You have encountered a level'));
   console.log('first fight: ' + intro.find((r) => r.includes('You have encountered')));
   await passPausesUntil(page, 'the turn screen', atTurn);
+}
+
+async function play(browser) {
+  const page = await newPage(browser);
+  const firstMs = await loadPage(page);
+  const title = await page.title();
+  if (title !== TITLE) throw new Failure(`title "${title}"`);
+  console.log(`main menu ${firstMs} ms after navigation, titled "${title}"`);
+  await playIntoFirstFight(page);
 
   await healWithSpaceAfter(page, 200, 'Hit');
   await healWithSpaceAfter(page, 1000, 'Critical');
   await healWithSpaceAfter(page, 2500, 'Miss');
-  if (bench.enabled) bench.framePeriodsMs = await measureBarPeriod(page);
-  if (!atTurn(lastRows(await screenRows(page)))) {
-    await passPausesUntil(page, 'the turn screen', atTurn);
-  }
 
   // The road: every fight won, every pause passed, until the wizard's town.
   let fights = 1;
@@ -209,8 +226,7 @@ async function play(browser, bench) {
   await waitForScreen(page, 'the town menu after the save', (r) => showsText(TOWN_HEADING)(r) && r[r.length - 1] === '>');
 
   // A reload is a new run: Load Game must find the save in IndexedDB.
-  const second = await loadPage(page);
-  bench.loadToMenuMs.push(second.ms);
+  await loadPage(page);
   await typeLine(page, '4');
   await waitForScreen(page, 'the town menu of the loaded game', showsText(TOWN_HEADING));
   await typeLine(page, '3');
@@ -224,8 +240,18 @@ async function play(browser, bench) {
   return page;
 }
 
+// Loads the page `runs` times, then times the bar's frames in one fight.
+async function bench(browser, runs) {
+  const page = await newPage(browser);
+  const loadToMenuMs = [];
+  for (let run = 0; run < runs; ++run) loadToMenuMs.push(await loadPage(page));
+  await playIntoFirstFight(page);
+  const framePeriodsMs = await measureBarPeriod(page);
+  return { page, figures: { loadToMenuMs, framePeriodsMs } };
+}
+
 async function main() {
-  const bench = { enabled: benchFlag === '--bench' };
+  const benchRuns = benchFlag === '--bench' ? Number(process.argv[6] || 10) : 0;
   const browser = await puppeteer.launch({
     executablePath: chromium,
     headless: true,
@@ -234,8 +260,14 @@ async function main() {
   let page = null;
   let failed = false;
   try {
-    page = await play(browser, bench);
-    console.log('browser play: all checks passed');
+    if (benchRuns > 0) {
+      const measured = await bench(browser, benchRuns);
+      page = measured.page;
+      fs.writeFileSync(benchPath, JSON.stringify(measured.figures));
+    } else {
+      page = await play(browser);
+      console.log('browser play: all checks passed');
+    }
   } catch (error) {
     failed = true;
     console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
@@ -250,7 +282,6 @@ async function main() {
     }
   }
   if (page && screenshotPath) await page.screenshot({ path: screenshotPath }).catch(() => {});
-  if (bench.enabled && benchPath) fs.writeFileSync(benchPath, JSON.stringify(bench));
   await browser.close();
   process.exit(failed ? 1 : 0);
 }

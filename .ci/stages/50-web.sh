@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The web build: compile the game to WebAssembly with Emscripten, check the
+# site (its files, no address outside it, its size), serve it on 127.0.0.1 and
+# play it in headless Chromium (tests/web/play_in_browser.cjs). A screenshot
+# of the last screen is kept in the build folder; on a failure the terminal's
+# text is printed.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=${TALVOREN_WEB_BUILD:-build-web}
+site=$build/web
+size_limit=$((1500 * 1000))
+
+need=()
+command -v emcc >/dev/null || need+=(emscripten)
+command -v chromium >/dev/null || need+=(chromium)
+command -v node >/dev/null || need+=(nodejs)
+command -v npm >/dev/null || need+=(npm)
+command -v python3 >/dev/null || need+=(python3)
+if [ ${#need[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${need[@]}"
+fi
+# Debian's Emscripten runs its optimizer on Debian's JavaScript modules.
+export NODE_PATH=/usr/share/nodejs
+export PUPPETEER_SKIP_DOWNLOAD=1
+
+server_pid=""
+cleanup() {
+    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "WEB STAGE FAILED: $*" >&2
+    exit 1
+}
+
+# --- Build -------------------------------------------------------------------
+# The README's commands, with warnings as errors.
+emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
+cmake --build "$build" -j2
+
+for file in index.html talvoren.js talvoren.wasm xterm.js xterm.css; do
+    [ -s "$site/$file" ] || fail "the site has no $file"
+done
+if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then
+    fail "the page loads something from outside the site"
+fi
+size=$(du -cb "$site"/* | tail -n 1 | cut -f 1)
+echo "site size: $size bytes"
+[ "$size" -lt "$size_limit" ] || fail "the site is $size bytes, over $size_limit"
+
+# --- The test's packages, pinned in the lock file ----------------------------
+npm_folder=$build/npm-test
+mkdir -p "$npm_folder"
+cp web/package.json web/package-lock.json "$npm_folder"/
+(cd "$npm_folder" && npm ci --no-audit --no-fund --loglevel=error)
+
+# --- Serve and play ----------------------------------------------------------
+server_log=$build/http-server.log
+python3 -u -m http.server --bind 127.0.0.1 --directory "$site" 0 >"$server_log" 2>&1 &
+server_pid=$!
+port=""
+for _ in $(seq 1 100); do
+    port=$(sed -n 's/^Serving HTTP on [0-9.]* port \([0-9]*\).*/\1/p' "$server_log")
+    [ -n "$port" ] && break
+    kill -0 "$server_pid" 2>/dev/null || fail "the web server stopped: $(cat "$server_log")"
+    sleep 0.1
+done
+[ -n "$port" ] || fail "the web server gave no port"
+echo "serving $site on 127.0.0.1:$port"
+
+NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
+    node tests/web/play_in_browser.cjs "http://127.0.0.1:$port/" "$build/web-play.png" ||
+    fail "the browser play-through (screenshot: $build/web-play.png)"
+echo "screenshot of the last screen: $build/web-play.png"
