@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The web build: compile the game to WebAssembly with Emscripten, check the
 # site (its files, no address outside it, its size), serve it on 127.0.0.1 and
-# play it in headless Chromium (tests/web/play_in_browser.cjs). A screenshot
+# play it in headless Chromium (tests/web/). A screenshot
 # of the last screen is kept in the build folder; on a failure the terminal's
 # text is printed.
 set -euo pipefail
@@ -25,12 +25,6 @@ fi
 # Debian's Emscripten runs its optimizer on Debian's JavaScript modules.
 export NODE_PATH=/usr/share/nodejs
 export PUPPETEER_SKIP_DOWNLOAD=1
-
-server_pid=""
-cleanup() {
-    if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
 
 fail() {
     echo "WEB STAGE FAILED: $*" >&2
@@ -59,20 +53,8 @@ cp web/package.json web/package-lock.json "$npm_folder"/
 (cd "$npm_folder" && npm ci --no-audit --no-fund --loglevel=error)
 
 # --- Serve and play ----------------------------------------------------------
-server_log=$build/http-server.log
-python3 -u -m http.server --bind 127.0.0.1 --directory "$site" 0 >"$server_log" 2>&1 &
-server_pid=$!
-port=""
-for _ in $(seq 1 100); do
-    port=$(sed -n 's/^Serving HTTP on [0-9.]* port \([0-9]*\).*/\1/p' "$server_log")
-    [ -n "$port" ] && break
-    kill -0 "$server_pid" 2>/dev/null || fail "the web server stopped: $(cat "$server_log")"
-    sleep 0.1
-done
-[ -n "$port" ] || fail "the web server gave no port"
-echo "serving $site on 127.0.0.1:$port"
-
 NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
-    node tests/web/play_in_browser.cjs "http://127.0.0.1:$port/" "$build/web-play.png" ||
+    python3 tests/web/serve_and_run.py "$site" \
+    node tests/web/play_in_browser.cjs "{url}" "$build/web-play.png" ||
     fail "the browser play-through (screenshot: $build/web-play.png)"
 echo "screenshot of the last screen: $build/web-play.png"

@@ -171,9 +171,18 @@ async function measureBarPeriod(page) {
   return periods;
 }
 
+// Every request must stay inside the site: the page works without a network.
+const outsideRequests = [];
+
 async function newPage(browser) {
   const page = await browser.newPage();
   page.on('pageerror', (error) => console.log('page error: ' + error.message));
+  page.on('request', (request) => {
+    const url = request.url();
+    if (!url.startsWith(siteUrl) && !url.startsWith('data:') && !url.startsWith('blob:')) {
+      outsideRequests.push(url);
+    }
+  });
   await page.setViewport({ width: 1200, height: 800 });
   return page;
 }
@@ -235,6 +244,7 @@ async function play(browser) {
     throw new Failure('the loaded hero differs:\n' + sheet.join('\n') + '\n---\n' + loadedSheet.join('\n'));
   }
   console.log('after a reload, Load Game resumed in the town with the same hero');
+  if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
   await typeLine(page, '99');
   await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
   return page;

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Measures the web build: the site's size, the time from navigation to the
+# main menu in headless Chromium, and the timing bar's frame period as the
+# game hands its frames to the page's terminal. Prints one table.
+#
+#   bench/web.sh [--loads N]
+#
+# Needs Emscripten, Chromium, Node.js and npm (as .ci/stages/50-web.sh
+# installs them). Builds into $TALVOREN_BENCH_DIR/web (default build-bench/web).
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="${TALVOREN_BENCH_DIR:-$root/build-bench}/web"
+loads=20
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --loads) loads="$2"; shift ;;
+    -h | --help) sed -n '2,9p' "$0"; exit 0 ;;
+    *) echo "web.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+export NODE_PATH=/usr/share/nodejs
+mkdir -p "$out"
+log="$out/build.log"
+: >"$log"
+quietly() {
+  "$@" >>"$log" 2>&1 || { tail -n 40 "$log" >&2; echo "web.sh: failed: $*" >&2; exit 1; }
+}
+
+echo "building the site into $out ..." >&2
+quietly emcmake cmake -S "$root" -B "$out" -DCMAKE_BUILD_TYPE=Release
+quietly cmake --build "$out" -j2
+mkdir -p "$out/npm-test"
+cp "$root/web/package.json" "$root/web/package-lock.json" "$out/npm-test/"
+(cd "$out/npm-test" && quietly npm ci --no-audit --no-fund --loglevel=error)
+
+echo "measuring $loads page loads and one fight's bar ..." >&2
+figures="$out/figures.json"
+NODE_PATH="$out/npm-test/node_modules" quietly python3 "$root/tests/web/serve_and_run.py" "$out/web" \
+  node "$root/tests/web/play_in_browser.cjs" "{url}" "$out/bench.png" --bench "$figures" "$loads"
+
+exec python3 - "$out/web" "$figures" <<'PYTHON'
+import json, os, statistics, sys
+
+site, figures = sys.argv[1], json.load(open(sys.argv[2]))
+sizes = {name: os.path.getsize(os.path.join(site, name)) for name in sorted(os.listdir(site))}
+total = sum(sizes.values())
+loads = figures["loadToMenuMs"]
+periods = sorted(figures["framePeriodsMs"])
+p99 = periods[min(len(periods) - 1, int(round(0.99 * (len(periods) - 1))))]
+median = statistics.median(periods)
+
+def verdict(ok):
+    return "meets" if ok else "MISSES"
+
+rows = [
+    ("Site size, uncompressed", "%.0f kB" % (total / 1000),
+     ", ".join("%s %.0f kB" % (n, s / 1000) for n, s in sizes.items()), "< 1500 kB", verdict(total < 1500000)),
+    ("Navigation to main menu (%d loads)" % len(loads), "%.0f ms" % statistics.median(loads),
+     "%.0f-%.0f ms" % (min(loads), max(loads)), "-", "-"),
+    ("Bar frame period, median (%d frames)" % len(periods), "%.2f ms" % median,
+     "%.2f-%.2f ms" % (periods[0], periods[-1]), "50 +- 1 ms", verdict(abs(median - 50) <= 1)),
+    ("Bar frame period, 99th percentile", "%.2f ms" % p99, "-", "-", "-"),
+    ("Bar frame period, mean (no drift)", "%.2f ms" % statistics.mean(periods), "-", "50 +- 1 ms",
+     verdict(abs(statistics.mean(periods) - 50) <= 1)),
+]
+print("| Figure | Median or value | Spread or parts | Target | Verdict |")
+print("|---|---|---|---|---|")
+for row in rows:
+    print("| " + " | ".join(row) + " |")
+PYTHON
