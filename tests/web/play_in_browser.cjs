@@ -113,14 +113,25 @@ function gradeFor(filled) {
 }
 
 // Chooses Heal, presses the space `delayMs` after the bar's first frame and
-// checks the grade word against the fill the bar reached.
-async function healWithSpaceAfter(page, delayMs, expected) {
+// checks the grade word against the fill the bar reached. The page times the
+// first frame and the space's arrival, so the real delay is known.
+async function healOnce(page, delayMs) {
   await typeLine(page, '2');
   await page.evaluate(() => new Promise((resolve) => {
     const check = () => {
       const line = window.term.buffer.active.getLine(window.term.buffer.active.viewportY);
-      if (line && line.translateToString(true).startsWith('[:')) resolve();
-      else setTimeout(check, 1);
+      if (line && line.translateToString(true).startsWith('[:')) {
+        window.barStartedAt = performance.now();
+        const watch = window.term.onData((data) => {
+          if (data === ' ') {
+            window.spaceAfterMs = performance.now() - window.barStartedAt;
+            watch.dispose();
+          }
+        });
+        resolve();
+      } else {
+        setTimeout(check, 1);
+      }
     };
     check();
   }));
@@ -132,10 +143,25 @@ async function healWithSpaceAfter(page, delayMs, expected) {
   if (!/^\[:*#*\]$/.test(bar) || bar.length !== 37) throw new Failure('the bar is not 35 cells: ' + bar);
   const filled = bar.split(':').length - 1;
   const grade = rows[1];
-  console.log(`space after ${delayMs} ms: ${filled} cells filled, "${grade}"`);
+  const spaceAfterMs = Math.round(await page.evaluate(() => window.spaceAfterMs));
+  console.log(`space ${spaceAfterMs} ms after the first frame: ${filled} cells filled, "${grade}"`);
   if (grade !== gradeFor(filled)) throw new Failure(`"${grade}" for ${filled} filled cells`);
-  if (grade !== expected) throw new Failure(`expected "${expected}" for a space after ${delayMs} ms, got "${grade}"`);
   await passPausesUntil(page, 'the turn screen', atTurn);
+  return { grade, spaceAfterMs };
+}
+
+// A heal whose space the busy machine delivered far from the moment aimed
+// at is tried again; a wrong grade for a space on time is a failure.
+async function healWithSpaceAfter(page, delayMs, expected) {
+  for (let attempt = 1; ; ++attempt) {
+    const { grade, spaceAfterMs } = await healOnce(page, delayMs);
+    if (grade === expected) return;
+    const late = Math.abs(spaceAfterMs - delayMs) > 100;
+    if (!late || attempt === 3) {
+      throw new Failure(`expected "${expected}" for a space ${spaceAfterMs} ms after the first frame, got "${grade}"`);
+    }
+    console.log('the space came late; once more');
+  }
 }
 
 // Wins the fight on screen with the game's hidden winning answer.
