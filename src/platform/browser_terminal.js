@@ -49,8 +49,20 @@ Module.talvoren = (function () {
     }
   }
 
+  // Blocking reads and sleeps return from main early (Asyncify), so the run
+  // time never sees the game end; Asyncify tells when main really returns.
+  function watchForTheEnd() {
+    const ended = function (status) {
+      if (typeof Module.onGameEnd === 'function') Module.onGameEnd(status);
+    };
+    if (Asyncify.currData) Asyncify.whenDone().then(ended);
+    else ended(EXITSTATUS);
+  }
+
   Module.preRun = Module.preRun || [];
   Module.preRun.push(loadSaves);
+  Module.postRun = Module.postRun || [];
+  Module.postRun.push(watchForTheEnd);
 
   return {
     pictureFolder: '/usr/share/games/talvoren',

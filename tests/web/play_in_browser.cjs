@@ -273,6 +273,8 @@ async function play(browser) {
   if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
   await typeLine(page, '99');
   await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
+  await typeLine(page, '99');
+  await waitForScreen(page, 'the end of the game', showsText('[The game has ended.'));
   return page;
 }
 
