@@ -7,8 +7,10 @@
 #include <emscripten.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "platform/line_discipline.h"
@@ -123,16 +125,44 @@ public:
         keys_.leaveKeyMode();
     }
 
+    // The save is made only once IndexedDB holds it. When the browser refuses,
+    // the page's copy goes back to what IndexedDB still has, so that Load Game
+    // finds the same save before and after a reload.
     bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+        const std::optional<std::string> previous = readWholeFile(path);
         if (!replaceFileAtomicallyPosix(path, contents)) return false;
-        std::array<char, 256> reason{};
-        return storeSavedFiles(reason.data(), reason.size()) != 0;
+        if (storeInBrowser().empty()) return true;
+        if (previous) {
+            replaceFileAtomicallyPosix(path, *previous);
+        } else {
+            std::remove(path.c_str());
+        }
+        return false;
     }
 
     std::string installedDataFolder() override { return pictureFolder_; }
 
 private:
     static constexpr std::size_t kFlushThreshold = 64 * 1024;
+
+    // Empty when IndexedDB holds the save folder, else why it does not.
+    static std::string storeInBrowser() {
+        std::array<char, 512> problem{};
+        if (storeSavedFiles(problem.data(), problem.size()) != 0) return {};
+        return "the browser could not store it (" + std::string(problem.data()) + ")";
+    }
+
+    static std::optional<std::string> readWholeFile(const std::string& path) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) return std::nullopt;
+        std::string contents;
+        std::array<char, 4096> block{};
+        for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;) {
+            contents.append(block.data(), got);
+        }
+        std::fclose(file);
+        return contents;
+    }
 
     // Keys typed while the game was busy (a pause, a sleep) are echoed as
     // soon as it looks, as a terminal would have echoed them at once.
