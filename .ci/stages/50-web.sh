@@ -36,7 +36,7 @@ fail() {
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
 cmake --build "$build" -j2
 
-for file in index.html talvoren.js talvoren.wasm xterm.js xterm.css; do
+for file in index.html talvoren.js talvoren.wasm xterm.js xterm.css addon-fit.js; do
     [ -s "$site/$file" ] || fail "the site has no $file"
 done
 if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then

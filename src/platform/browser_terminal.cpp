@@ -35,6 +35,10 @@ EM_ASYNC_JS(void, waitForTypedKeys, (), {
     await Module.talvoren.keysArrived();
 });
 
+EM_JS(int, terminalColumns, (), {
+    return window.term.cols;
+});
+
 EM_JS(void, setDocumentTitle, (const char* title), {
     Module.talvoren.setTitle(UTF8ToString(title));
 });
@@ -86,6 +90,18 @@ public:
     }
 
     void homeCursor() override { pending_ += "\x1b[H"; }
+
+    // The page fits the terminal to its window, so this is read afresh.
+    std::optional<int> consoleWidth() override {
+        const int columns = terminalColumns();
+        if (columns <= 0) return std::nullopt;
+        return columns;
+    }
+
+    void setCursorVisible(bool visible) override {
+        pending_ += visible ? "\x1b[?25h" : "\x1b[?25l";
+        flush();
+    }
 
     void setTitle(std::string_view title) override { setDocumentTitle(std::string(title).c_str()); }
 

@@ -146,6 +146,9 @@ async function healOnce(page, delayMs) {
   const spaceAfterMs = Math.round(await page.evaluate(() => window.spaceAfterMs));
   console.log(`space ${spaceAfterMs} ms after the first frame: ${filled} cells filled, "${grade}"`);
   if (grade !== gradeFor(filled)) throw new Failure(`"${grade}" for ${filled} filled cells`);
+  if (grade === 'Critical' && screenshotPath) {
+    await page.screenshot({ path: screenshotPath.replace(/\.png$/, '') + '-bar.png' });
+  }
   await passPausesUntil(page, 'the turn screen', atTurn);
   return { grade, spaceAfterMs };
 }
@@ -228,6 +231,21 @@ async function playIntoFirstFight(page) {
   await passPausesUntil(page, 'the turn screen', atTurn);
 }
 
+// A narrower window gives the terminal fewer columns, and the next screen's
+// frame lines fit them, each alone on its row.
+async function checkNarrowWindow(page) {
+  await page.setViewport({ width: 720, height: 800 });
+  const columns = await page.evaluate(() => new Promise((resolve) => {
+    const check = () => (window.term.cols < 120 ? resolve(window.term.cols) : setTimeout(check, 10));
+    check();
+  }));
+  await typeLine(page, '2');  // Heal draws the town menu again
+  const rule = '+' + '-'.repeat(columns - 2) + '+';
+  const rows = await waitForScreen(page, `the town menu in ${columns} columns`,
+    (r) => r.length > 3 && r[0] === rule && r[1] === TOWN_HEADING && r[2] === rule);
+  console.log(`in a window of 720 pixels: ${columns} columns, frame lines of ${rows[0].length}`);
+}
+
 async function play(browser) {
   const page = await newPage(browser);
   const firstMs = await loadPage(page);
@@ -273,6 +291,7 @@ async function play(browser) {
   if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
   await typeLine(page, '99');
   await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
+  await checkNarrowWindow(page);
   await typeLine(page, '99');
   await waitForScreen(page, 'the end of the game', showsText('[The game has ended.'));
   return page;
