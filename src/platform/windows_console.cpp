@@ -33,6 +33,11 @@ namespace {
 std::atomic<HANDLE> consoleOutput{nullptr};
 std::atomic<int> startAttributes{-1};
 std::atomic<bool> cursorHidden{false};
+// The game thread may be drawing the bar when Ctrl+C arrives: colour and
+// cursor changes take this lock, and none is made once the handler has given
+// the player's console back, or the game would end in the bar's green.
+std::mutex consoleStateLock;
+bool consoleRestored = false;
 
 void showCursor(HANDLE output) {
     CONSOLE_CURSOR_INFO cursor{};
@@ -43,13 +48,20 @@ void showCursor(HANDLE output) {
 
 BOOL WINAPI onConsoleControl(DWORD) {
     // Give the player's console its colours and cursor back, then let Windows end the game.
+    const std::lock_guard<std::mutex> lock(consoleStateLock);
     const int attributes = startAttributes.load();
     const HANDLE output = consoleOutput.load();
     if (attributes >= 0 && output != nullptr) {
         ::SetConsoleTextAttribute(output, static_cast<WORD>(attributes));
         if (cursorHidden.load()) showCursor(output);
+        consoleRestored = true;
     }
     return FALSE;
+}
+
+void setConsoleColour(HANDLE output, WORD attributes) {
+    const std::lock_guard<std::mutex> lock(consoleStateLock);
+    if (!consoleRestored) ::SetConsoleTextAttribute(output, attributes);
 }
 
 bool isConsoleHandle(HANDLE handle) {
@@ -128,9 +140,7 @@ public:
         setCursorVisible(true);
         flush();
         const int attributes = startAttributes.load();
-        if (outputIsConsole_ && attributes >= 0) {
-            ::SetConsoleTextAttribute(out_, static_cast<WORD>(attributes));
-        }
+        if (outputIsConsole_ && attributes >= 0) setConsoleColour(out_, static_cast<WORD>(attributes));
     }
 
     WindowsConsole(const WindowsConsole&) = delete;
@@ -186,7 +196,7 @@ public:
     void setTextColour(TextColour colour) override {
         if (!outputIsConsole_) return;
         flush();  // text written so far keeps the colour it was written in
-        ::SetConsoleTextAttribute(out_, static_cast<WORD>(colour));
+        setConsoleColour(out_, static_cast<WORD>(colour));
     }
 
     void homeCursor() override {
@@ -215,6 +225,8 @@ public:
     void setCursorVisible(bool visible) override {
         if (!outputIsConsole_ || cursorHidden.load() == !visible) return;
         flush();
+        const std::lock_guard<std::mutex> lock(consoleStateLock);
+        if (consoleRestored) return;
         CONSOLE_CURSOR_INFO cursor{};
         if (::GetConsoleCursorInfo(out_, &cursor) == 0) return;
         cursor.bVisible = visible ? TRUE : FALSE;
