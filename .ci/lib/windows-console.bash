@@ -54,7 +54,8 @@ trap cleanup EXIT
 # Starts Xvfb on a display number it picks itself, so parallel runs never collide.
 start_display() {
   DISPLAY=""
-  Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$run/display" >"$run/xvfb.log" 2>&1 &
+  # No key repeat: a space held down is one press, as the held-space check means.
+  Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp -ardelay 60000 5>"$run/display" >"$run/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 1 600); do
     [ -s "$run/display" ] && break
