@@ -290,7 +290,7 @@ heal_until() {
     fi
     sleep_after "$start" "$delay"
     keys space
-    look graded --until "You healed: " --prompt
+    look graded --until "You healed: "
     check_grade graded
     grade=$(row graded 2)
     fill=$(info graded bar)
