@@ -17,7 +17,7 @@ session=""
 last_dump=""
 shots=0
 
-note() { echo "windows console: $*" | tee -a "$run/stage.log"; }
+note() { echo "windows console [${SECONDS}s]: $*" | tee -a "$run/stage.log"; }
 
 shot() {
   shots=$((shots + 1))
@@ -85,7 +85,7 @@ session_start() {
   host_pid=$(sed -n 's/^host=//p' "$info" 2>/dev/null)
   [ -n "$host_pid" ] || fail "the console window did not start within 120 s"
   window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Talvoren -- Build v0\.1\.0$' | head -n 1) ||
-    fail "no window titled 'Talvoren -- Build v0.1.0' appeared"
+    fail "no window titled 'Talvoren -- Build v0.1.0' appeared $(cat "$info.end" 2>/dev/null)"
   timeout 60 xdotool windowfocus --sync "$window" || fail "the console window did not take the keyboard"
 }
 
