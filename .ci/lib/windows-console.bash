@@ -47,7 +47,7 @@ fail() {
 cleanup() {
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then "$wineserver" -k >/dev/null 2>&1 || true; fi
   if [ -n "$console_pid" ]; then wait "$console_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
 
@@ -74,7 +74,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 session_start() {
   session=$1
   local info=$run/$session-host
-  (cd "$run/play" && exec "$wine" wineconsole "$(winpath "$probe")" host "$(winpath "$info")" \
+  (cd "$run/play" && WINEDEBUG=+timestamp,err+all exec "$wine" wineconsole "$(winpath "$probe")" host "$(winpath "$info")" \
     "$(winpath "$game")") </dev/null >"$run/$session-wineconsole.log" 2>&1 &
   console_pid=$!
   for _ in $(seq 1 1200); do
@@ -87,6 +87,7 @@ session_start() {
   window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Talvoren -- Build v0\.1\.0$' | head -n 1) ||
     fail "no window titled 'Talvoren -- Build v0.1.0' appeared $(cat "$info.end" 2>/dev/null)"
   timeout 60 xdotool windowfocus --sync "$window" || fail "the console window did not take the keyboard"
+  note "$session: the game's window is up"
 }
 
 # session_end WHAT STATUS...: waits for the game to end; its exit status must
@@ -114,6 +115,7 @@ session_close() {
   timeout 60 tail --pid="$console_pid" -f /dev/null || status=$?
   [ "$status" -eq 0 ] || fail "the console window did not close"
   wait "$console_pid" 2>/dev/null || true
+  note "$session: the window closed"
   console_pid="" host_pid="" window="" session=""
 }
 
@@ -143,19 +145,30 @@ info() { sed -n "s/^$2=//p" "$run/$1.info"; }
 row() { sed -n "$2p" "$run/$1.txt"; }          # row N of dump NAME, counted from 1
 colours() { sed -n "$2p" "$run/$1.attr"; }     # that row's colours, two hex digits a cell
 
-# What a screen shows, without blanks and row breaks: the console's wrapping
-# and any frame line glued to the next text do not hide a wrong character.
-squeeze() { tr -d ' \r\n'; }
-
 # expect_screen NAME TEXT: the whole buffer, scrollback included, holds TEXT
-# and nothing else, starting on its first row.
+# row for row from its first row, and nothing else; every frame line is
+# alone on its row.
 expect_screen() {
-  local got want first
-  got=$(squeeze <"$run/$1.txt")
-  want=$(printf '%s' "$2" | squeeze)
-  [ "$got" = "$want" ] || fail "the console holds other text than the expected screen:"$'\n'"$2"
-  first=${2%%$'\n'*}
-  [[ "$(row "$1" 1)" == "$first"* ]] || fail "the screen does not start on the console's first row"
+  local want
+  want=$(printf '%s\n' "$2" | sed 's/ *$//')
+  if [ "$(cat "$run/$1.txt")" != "$want" ]; then
+    fail "the console holds other rows than the expected screen (- expected, + on the console):"$'\n'"$(diff <(printf '%s\n' "$want") "$run/$1.txt" | sed -n 's/^</-/p; s/^>/+/p')"
+  fi
+  check_frame_lines "$1"
+}
+
+# Every frame line is alone on its row: "+", "-" and "+" across 120 columns,
+# or across the whole row on a console narrower than that.
+check_frame_lines() {
+  local width length line number=0
+  width=$(info "$1" buffer | cut -d' ' -f1)
+  length=$((width < 120 ? width : 120))
+  line="+$(printf '%.0s-' $(seq 3 "$length"))+"
+  while IFS= read -r text; do
+    number=$((number + 1))
+    [[ "$text" != "+-"* ]] || [ "$text" = "$line" ] ||
+      fail "row $number holds a frame line that is not alone at the console's width of $width: $text"
+  done <"$run/$1.txt"
 }
 
 expect_first_row() { [ "$(row "$1" 1)" = "$2" ] || fail "the first row is not: $2"; }
@@ -202,13 +215,20 @@ check_window_size() {
 # A battle's intro: the monster's line, its picture between two frame lines,
 # and the pause, alone on the console.
 check_intro() {
-  local first kind picture
+  local first kind picture art
   first=$(row "$1" 1)
   kind=$(sed -n 's/^You have encountered a level [0-9][0-9]* \([A-Za-z]*\)\[!\]$/\1/p' <<<"$first")
   [ -n "$kind" ] || fail "the intro starts with '$first'"
   picture=$root/data/$(tr 'A-Z' 'a-z' <<<"$kind").txt
   [ -f "$picture" ] || fail "no picture file for a $kind"
-  expect_screen "$1" "$first"$'\n'"$rule$(cat "$picture")$rule"$'\nPress ENTER to continue...\n> '
+  # The picture is copied as it is; the frame line after it starts a row of its own.
+  art=$(
+    cat "$picture"
+    echo .
+  )
+  art=${art%.}
+  [[ "$art" == *$'\n' ]] || art+=$'\n'
+  expect_screen "$1" "$first"$'\n'"$rule"$'\n'"$art$rule"$'\nPress ENTER to continue...\n> '
 }
 
 # check_bar_colours NAME: the top row's bar has the game's colours: brackets
@@ -258,6 +278,13 @@ check_grade() {
 
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
+# check_cursor NAME VISIBLE WHEN: the console's cursor is shown (1) or hidden (0).
+check_cursor() {
+  local seen
+  seen=$(info "$1" cursor-visible)
+  [ "$seen" = "$2" ] || fail "the cursor is $( ((seen == 1)) && echo shown || echo hidden) $3"
+}
+
 # sleep_after START MS: sleeps until MS milliseconds after START (microseconds).
 sleep_after() {
   local left=$(($1 + $2 * 1000 - $(now_us)))
@@ -277,12 +304,14 @@ heal_until() {
   for attempt in 1 2 3 4; do
     keys "${prefix}2" Return
     look bar --bar 1
+    check_cursor bar 0 "while the bar fills"
     # The probe sees the bar a few frames after it began; the bar's own
     # fill (one cell every 50 ms) says how many.
     start=$(($(now_us) - ($(info bar bar) - 1) * 50000))
     if [ -n "$mid" ] && [ "$mid_bar_checked" = 0 ]; then
       look mid-bar --bar 5
       check_bar_colours mid-bar
+      check_cursor mid-bar 0 "while the bar fills"
       if [ "$bar_colours" = " 02 03 04 0f " ]; then
         mid_bar_checked=1
         shot mid-bar
@@ -292,6 +321,7 @@ heal_until() {
     keys space
     look graded --until "You healed: "
     check_grade graded
+    check_cursor graded 1 "after the bar"
     grade=$(row graded 2)
     fill=$(info graded bar)
     grades_seen+=" ${grade}@${fill}"

@@ -53,8 +53,10 @@ note "talvoren.exe and console_probe.exe built"
 start_display
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer on first start
-rm -rf "$WINEPREFIX"
+rm -rf "$WINEPREFIX" && mkdir -p "$WINEPREFIX"
 # The first start of a prefix builds it and is the slow part of the stage.
+# Wine's server stays up between the two windows: starting it again costs seconds.
+"$wineserver" -p || fail "wine's server did not start"
 timeout 600 "$wine" wineboot --init >"$run/wineboot.log" 2>&1 || fail "wine could not set up its prefix"
 note "display $DISPLAY and a fresh wine prefix ready"
 
@@ -77,6 +79,7 @@ expect_first_row backstory "Humanity as we know, is in danger. All the peaceful 
 expect_absent backstory "Cyrus" "What is your name?"
 expect_text backstory "You, Ana are very eager to help the wizard and save humanity as a whole" \
   "Press ENTER to continue..."
+[ "$(info backstory rows)" -eq 9 ] || fail "the backstory fills $(info backstory rows) rows, not its 9"
 shot backstory
 keys Return
 look cyrus --until "Dubistrum has been waiting for you!" --prompt
@@ -91,6 +94,7 @@ shot battle-intro
 keys Return
 look turn --until "[99] Flee" --prompt
 expect_text turn "Ana [" "[1] Attack" "[2] Heal"
+check_frame_lines turn
 
 # ---- The timing bar: grades by the fill on screen ------------------------------
 # A space typed in the menu line is pressed and released before the bar:
@@ -134,6 +138,7 @@ session_end "the game after Ctrl+C during the bar" "$status_control_c" 0
 look after-ctrl-c
 [ "$(info after-ctrl-c attributes)" = 07 ] ||
   fail "after Ctrl+C the console writes in colour $(info after-ctrl-c attributes), not 07 as before the game"
+check_cursor after-ctrl-c 1 "after Ctrl+C ended the game during the bar"
 shot after-ctrl-c
 session_close
 

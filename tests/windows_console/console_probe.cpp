@@ -4,7 +4,8 @@
 // the cursor, the title and the window's size.
 //
 //   console_probe host INFO PROGRAM
-//       Run as the window's first process. Sets grey on black, writes INFO
+//       Run as the window's first process. Sets grey on black, fills more
+//       than a window's worth of rows with text, writes INFO
 //       ("host=" its process id, "before=" the console's colours), starts
 //       PROGRAM in this console and waits for it; then writes INFO.end
 //       ("exit=" the program's exit code, "after=" the console's colours)
@@ -38,6 +39,7 @@ namespace {
 
 constexpr int kBarCells = 35;
 constexpr DWORD kPollMs = 20;
+constexpr int kEarlierRows = 60;
 
 std::wstring releaseEventName(DWORD host) {
     return L"talvoren-console-probe-release-" + std::to_wstring(host);
@@ -84,6 +86,17 @@ BOOL WINAPI ignoreInterrupts(DWORD event) {
     return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
 }
 
+// More rows than the window shows, as a session before the game would leave:
+// the game's first clear must blank the scrollback too.
+void writeEarlierText(HANDLE output) {
+    for (int line = 1; line <= kEarlierRows; ++line) {
+        const std::string text =
+            "console_probe: row " + std::to_string(line) + " written before the game\r\n";
+        DWORD written = 0;
+        ::WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+}
+
 int runHost(const std::wstring& info, const std::wstring& program) {
     ::SetConsoleCtrlHandler(ignoreInterrupts, TRUE);
     const DWORD self = ::GetCurrentProcessId();
@@ -93,6 +106,7 @@ int runHost(const std::wstring& info, const std::wstring& program) {
     // Grey on black, as a Windows console starts (wine's starts in bright
     // white, the game's own colour, which would hide a colour left behind).
     ::SetConsoleTextAttribute(output, FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE);
+    writeEarlierText(output);
     if (!writeFileWhole(info, "host=" + std::to_string(self) +
                                   "\nbefore=" + std::to_string(consoleAttributes(output)) + "\n")) {
         return 2;
