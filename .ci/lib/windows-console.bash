@@ -332,7 +332,7 @@ heal_until() {
     [ "$grade" != "$target" ] || shot "heal-$target"
     keys Return
     look turn --until "[99] Flee" --prompt
-    [ "$grade" != "$target" ] || return 0
+    if [ "$grade" = "$target" ] && { [ -z "$mid" ] || [ "$mid_bar_checked" = 1 ]; }; then return 0; fi
   done
   fail "a space ${delay} ms into the bar never gave $target in four tries (grade@fill:$grades_seen)"
 }

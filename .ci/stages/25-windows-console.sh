@@ -45,8 +45,6 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   { cat "$run/configure.log" >&2; fail "the Windows build could not be configured"; }
 cmake --build "$build" -j2 --target talvoren console_probe >"$run/build.log" 2>&1 ||
   { cat "$run/build.log" >&2; fail "talvoren.exe or console_probe.exe did not build"; }
-
-
 note "talvoren.exe and console_probe.exe built"
 
 # ---- A private X display and a fresh wine prefix -------------------------------
