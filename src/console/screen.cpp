@@ -115,13 +115,8 @@ void screenColour(TextColour colour) {
 
 void screenLineEndEchoed() {
     Platform& out = platform();
-    if (RowFitter* fitter = fitterFor(out)) {
-        std::string& fitted = state().fitted;
-        fitted.clear();
-        fitter->release(fitted);
-        if (!fitted.empty()) out.write(fitted);
-        fitter->cursorAtRowStart();
-    }
+    release(out);
+    if (RowFitter* fitter = fitterFor(out)) fitter->cursorAtRowStart();
 }
 
 }  // namespace talvoren

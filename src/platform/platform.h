@@ -28,9 +28,9 @@ public:
     // Sends everything written so far to the screen in as few writes as possible.
     virtual void flush() = 0;
 
-    // Blanks the console's screen and homes the cursor (the player's own
-    // scrollback is left alone). Does nothing when output is not a console.
-    // Never fails loudly.
+    // Blanks the console's screen and homes the cursor: the Windows console's
+    // whole buffer, a terminal's alternate screen (the shell's scrollback
+    // stays). Does nothing when output is not a console. Never fails loudly.
     virtual void clearScreen() = 0;
     // Sets the colour of text written from now on. Ignored without a console.
     virtual void setTextColour(TextColour colour) = 0;
