@@ -31,8 +31,6 @@ public:
     // Whatever is held back must have been released before.
     void cursorAtRowStart();
 
-    int width() const { return width_; }
-
 private:
     void putWordCharacter(char c, std::string& out);
     void putBlank(std::string& out);
