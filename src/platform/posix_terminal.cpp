@@ -48,8 +48,9 @@ struct termios savedTermios;
 struct termios keyModeTermios;
 
 // What the terminal shows since the last clear: the colour in force at the
-// clear, then every byte written after it. The game changes it only with
-// `busy` set; a handler that finds it busy leaves the redraw to the game.
+// clear, then every byte written after it. While the game writes to the
+// terminal and adds to the log, `busy` is set; a handler that finds it busy
+// leaves the redraw to the game, which does it as soon as it is done.
 struct ScreenLog {
     std::string colourAtClear;
     std::string text;
@@ -92,6 +93,8 @@ void restoreTerminalFromSignal() {
 void redrawScreen() {
     if (escapesEnabled == 0 || onAlternateScreen == 0) return;
     if (screenLog.busy != 0) {
+        // The rest of the game's write must not land on the shell's screen.
+        writeText(kEnterAlternateScreen);
         screenLog.redrawOwed = 1;
         return;
     }
@@ -215,8 +218,11 @@ public:
     }
 
     void flush() override {
-        writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
-        if (escapes_) keepForRedraw();
+        if (escapes_) {
+            writeAndKeepForRedraw();
+        } else {
+            writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
+        }
         pending_.clear();
         clearAt_ = std::string::npos;
     }
@@ -340,11 +346,13 @@ private:
         if (escapes_) pending_ += sequence;
     }
 
-    // Adds what was just written to the log of the screen, the handlers
-    // being told to keep off the log meanwhile.
-    void keepForRedraw() {
+    // Writes what is pending and adds it to the log of the screen, the
+    // handlers being told to keep off meanwhile: a stop that comes between
+    // the write and the log would otherwise redraw the screen without it.
+    void writeAndKeepForRedraw() {
         screenLog.busy = 1;
         std::atomic_signal_fence(std::memory_order_seq_cst);
+        writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
         if (clearAt_ != std::string::npos) {
             screenLog.colourAtClear = colourAtClear_;
             screenLog.text.assign(pending_, clearAt_ + sizeof kClear - 1);
