@@ -78,7 +78,9 @@ public:
         pending_.clear();
     }
 
-    void clearScreen() override { pending_ += "\x1b[H\x1b[2J\x1b[3J"; }
+    // As on a POSIX terminal, only the screen: earlier screens stay in the
+    // terminal's scrollback for the player to read back.
+    void clearScreen() override { pending_ += "\x1b[H\x1b[2J"; }
 
     void setTextColour(TextColour colour) override {
         switch (colour) {
