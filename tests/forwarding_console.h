@@ -29,9 +29,13 @@ public:
     bool inputIsInteractive() override { return inner_.inputIsInteractive(); }
     void enterKeyMode() override { inner_.enterKeyMode(); }
     void leaveKeyMode() override { inner_.leaveKeyMode(); }
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
         return inner_.replaceFileAtomically(path, contents);
     }
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+        return inner_.openForReading(path);
+    }
+    std::string installedDataFolder() override { return inner_.installedDataFolder(); }
 
 protected:
     SimulatedPlatform& inner_;

@@ -1,23 +1,12 @@
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "character/records.h"
-#include "console/input.h"
 #include "persistence/save_file.h"
 #include "session.h"
-#include "shell/shell.h"
-#ifndef _WIN32
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "platform/posix_files.h"
-#endif
 
 namespace talvoren::testing {
 namespace {
@@ -57,7 +46,6 @@ TEST_F(SaveFile, SaveGameWritesTheLiveHeroAndProgress) {
     player.name = "Ana";
     saveGame();
     EXPECT_EQ(readFile("save1.txt"), kAnaSave);
-    EXPECT_FALSE(fileExists("save1.txt.tmp"));
 
     player.gold = 40;
     actStage = 3;
@@ -161,97 +149,6 @@ TEST_F(SaveFile, SplitterAgreesWithTheFileReader) {
         EXPECT_EQ(load(text), isActOne);
         EXPECT_EQ(loaded(), formatSave(hero, progress, "\n"));
     }
-}
-
-#ifndef _WIN32
-
-using AtomicSave = GameSession;
-
-TEST_F(AtomicSave, ReplacesTheWholeFileAndLeavesNoTemporary) {
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave));
-    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "short"));
-    EXPECT_EQ(readFile("save1.txt"), "short");
-    EXPECT_FALSE(fileExists("save1.txt.tmp"));
-    EXPECT_EQ(
-        std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator{}), 1);
-
-    // Nowhere to write: nothing is created.
-    EXPECT_FALSE(replaceFileAtomicallyPosix("no-such-folder/save1.txt", kAnaSave));
-    EXPECT_FALSE(fileExists("no-such-folder"));
-}
-
-TEST_F(AtomicSave, ReadOnlySaveIsLeftUntouched) {
-    writeFile("save1.txt", "old save");
-    ASSERT_EQ(::chmod("save1.txt", 0444), 0);
-    // Refused even for a user whom permissions do not stop.
-    EXPECT_FALSE(replaceFileAtomicallyPosix("save1.txt", kAnaSave));
-    EXPECT_EQ(readFile("save1.txt"), "old save");
-    EXPECT_FALSE(fileExists("save1.txt.tmp"));
-    struct stat info {};
-    ASSERT_EQ(::stat("save1.txt", &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0444u);
-    ::chmod("save1.txt", 0644);
-}
-
-TEST_F(AtomicSave, StaleTemporaryDoesNotStopTheNextSave) {
-    writeFile("save1.txt.tmp", std::string(5000, 'x'));
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave));
-    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
-    EXPECT_FALSE(fileExists("save1.txt.tmp"));
-
-    // Left behind read-only, it must not block saving either.
-    writeFile("save1.txt.tmp", "stale");
-    ASSERT_EQ(::chmod("save1.txt.tmp", 0444), 0);
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "newer"));
-    EXPECT_EQ(readFile("save1.txt"), "newer");
-    EXPECT_FALSE(fileExists("save1.txt.tmp"));
-}
-
-TEST_F(AtomicSave, WriteErrorKeepsTheOldSaveAndLeavesNoTemporary) {
-    writeFile("save1.txt", kAnaSave);
-    // A file size limit makes the write fail part way, as a full disk would.
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = previous;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const bool replaced = replaceFileAtomicallyPosix("save1.txt", std::string(4096, 'z'));
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(replaced);
-    EXPECT_EQ(readFile("save1.txt"), kAnaSave);
-    EXPECT_FALSE(fileExists("save1.txt.tmp"));
-}
-
-TEST_F(AtomicSave, KeepsTheModeOfTheSaveItReplaces) {
-    writeFile("save1.txt", "old");
-    ASSERT_EQ(::chmod("save1.txt", 0600), 0);
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "new"));
-    struct stat info {};
-    ASSERT_EQ(::stat("save1.txt", &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0600u);
-}
-
-#endif
-
-TEST_F(SaveFile, FailedWriteAtTheEndOfTheActLeavesTheOldSaveWhole) {
-    // Written by hand with Windows line ends, so any rewrite would change the bytes.
-    const std::string old =
-        "Act 1\r\nLiv\r\n4\r\n6\r\n7\r\n8\r\n90\r\n400\r\n200\r\n700\r\n0\r\n1\r\n6\r\n0\r\nextra";
-    writeFile("save1.txt", old);
-    console.setFileWritesFail(true);
-    EXPECT_EQ(play("4\n\n"), 0);
-    EXPECT_EQ(readFile("save1.txt"), old);
-    EXPECT_EQ(count("All your game data has been saved"), 1u);  // the act does not notice
-
-    // A new run with a working disk rewrites the file in the game's own form.
-    restartProgram();
-    console.setFileWritesFail(false);
-    console.type("4\n\n");
-    EXPECT_EQ(runGame(), 0);
-    EXPECT_EQ(readFile("save1.txt"), saveText("Liv", 4, 6, 7, 8, 90, 400, 200, 700, 0, 1, 6, 0));
 }
 
 }  // namespace

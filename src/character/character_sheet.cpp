@@ -2,6 +2,7 @@
 
 #include "character/arithmetic.h"
 #include "character/records.h"
+#include "console/shown_name.h"
 #include "console/text_kit.h"
 
 namespace talvoren {
@@ -40,7 +41,7 @@ void printExperienceLine() {
 void showCharacterStats() {
     clearScreen();
     writeRuleLine();
-    printLine(player.name);
+    printLine(shownName(player.name));
     writeStatLine("Gold ", player.gold);
     writeStatLine("Level ", player.level);
     printExperienceLine();

@@ -6,6 +6,7 @@
 #include "combat/rules.h"
 #include "combat/timing_bar.h"
 #include "console/art_file.h"
+#include "console/shown_name.h"
 #include "console/text_kit.h"
 
 namespace talvoren {
@@ -61,7 +62,7 @@ void writeCombatant(const std::string& name, std::int32_t health, std::int32_t m
 std::int32_t showTurnScreen() {
     clearScreen();
     writeCombatant(enemy.name, enemy.health, enemy.maxHealth, enemy.level, enemy.minDamage, enemy.maxDamage);
-    writeCombatant(player.name, player.health, player.maxHealth, player.level, player.minDamage,
+    writeCombatant(shownName(player.name), player.health, player.maxHealth, player.level, player.minDamage,
                    player.maxDamage);
     writeRuleLine();
     printLine("[1] Attack");

@@ -1,10 +1,8 @@
 #include "console/art_file.h"
 
 #include <array>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "console/screen.h"
 #include "console/text_kit.h"
@@ -14,23 +12,12 @@ namespace talvoren {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openPicture(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return nullptr;
-    return File(std::fopen(path.c_str(), "rb"));
-}
-
-File findPicture(const std::string& path) {
-    if (File file = openPicture(path)) return file;
+std::unique_ptr<ReadableFile> findPicture(const std::string& path) {
+    if (auto file = platform().openForReading(path)) return file;
     const std::filesystem::path name(path);
     const std::string folder = platform().installedDataFolder();
     if (folder.empty() || name.has_parent_path()) return nullptr;
-    return openPicture((std::filesystem::path(folder) / name).string());
+    return platform().openForReading((std::filesystem::path(folder) / name).string());
 }
 
 // Copies one block, dropping a CR that stands right before a LF. A CR at the
@@ -61,7 +48,7 @@ void copyBlock(std::string_view block, bool& heldCarriageReturn, std::string& ou
 }  // namespace
 
 void printArtFile(std::string path) {
-    const File file = findPicture(path);
+    const std::unique_ptr<ReadableFile> file = findPicture(path);
     if (!file) {
         printLine("Unable to open file");
         return;
@@ -72,9 +59,9 @@ void printArtFile(std::string path) {
     bool heldCarriageReturn = false;
     char last = '\n';
     for (;;) {
-        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
-        if (got == 0) break;  // end of file or a read error: stop silently
-        copyBlock(std::string_view(block.data(), got), heldCarriageReturn, out);
+        const std::ptrdiff_t got = file->read(block.data(), block.size());
+        if (got <= 0) break;  // end of file or a read error: stop silently
+        copyBlock(std::string_view(block.data(), static_cast<std::size_t>(got)), heldCarriageReturn, out);
         if (!out.empty()) {
             screenWriteAsIs(out);
             screenFlush();

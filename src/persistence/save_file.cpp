@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "character/arithmetic.h"
 #include "console/text_kit.h"
@@ -80,31 +77,42 @@ bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progres
     return isActOne;
 }
 
+SaveOutcome writeSaveFile() {
+    const Progress progress{actStage, sceneStep, questCounter};
+    SaveOutcome outcome = platform().replaceFileAtomically(
+        kSaveFileName, formatSave(player, progress, platform().textLineEnd()));
+    if (!outcome.saved && outcome.reason.empty()) outcome.reason = "Unknown error";
+    return outcome;
+}
+
+std::string saveFailureLine(const SaveOutcome& outcome) {
+    return std::string("Unable to save the game to ") + kSaveFileName + ": " + outcome.reason;
+}
+
 void saveGame() {
-    Progress progress{actStage, sceneStep, questCounter};
-    platform().replaceFileAtomically(kSaveFileName, formatSave(player, progress, platform().textLineEnd()));
+    const SaveOutcome outcome = writeSaveFile();
+    if (outcome.saved) return;
+    printLine(saveFailureLine(outcome));
+    pauseForEnter();
 }
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 // Reads no more than a save can hold: 14 lines, each cut short a little past
 // the line limit (splitSaveLines cuts it exactly), so a huge file costs little.
+// False when the file cannot be opened or a read fails part way.
 bool readSaveFile(std::string& contents) {
-    std::error_code error;
-    if (std::filesystem::is_directory(kSaveFileName, error)) return false;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(kSaveFileName, "rb"));
+    const std::unique_ptr<ReadableFile> file = platform().openForReading(kSaveFileName);
     if (!file) return false;
     std::array<char, 64 * 1024> block{};
     std::size_t lineEnds = 0;
     std::size_t lineLength = 0;
     while (lineEnds < kSaveLineCount) {
-        const std::size_t got = std::fread(block.data(), 1, block.size(), file.get());
+        const std::ptrdiff_t got = file->read(block.data(), block.size());
+        if (got < 0) return false;
         if (got == 0) break;
-        for (std::string_view rest(block.data(), got); !rest.empty() && lineEnds < kSaveLineCount;) {
+        for (std::string_view rest(block.data(), static_cast<std::size_t>(got));
+             !rest.empty() && lineEnds < kSaveLineCount;) {
             const std::size_t end = rest.find('\n');
             const std::string_view part = rest.substr(0, end);
             const std::size_t room = kSaveLineLimit + 1 - std::min(lineLength, kSaveLineLimit + 1);

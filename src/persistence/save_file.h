@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "character/records.h"
+#include "platform/platform.h"
 
 namespace talvoren {
 
@@ -33,11 +34,17 @@ bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progres
 // CR before them.
 std::vector<std::string> splitSaveLines(std::string_view contents);
 
-// Writes the live hero and progress to "save1.txt"; prints nothing and
-// leaves the old file whole when the write fails.
+// Writes the live hero and progress to "save1.txt" and prints nothing; a
+// failed write leaves the old file whole and says why.
+SaveOutcome writeSaveFile();
+// "Unable to save the game to save1.txt: " and the reason of a failed save.
+std::string saveFailureLine(const SaveOutcome& outcome);
+// writeSaveFile, silent when it saves; a failure prints its line and waits
+// for Enter, and play goes on.
 void saveGame();
 // Reads "save1.txt" into loadedPlayer and loadedProgress; a save of Act 1
-// sets currentScreen to 99. Prints "Unable to open file" when it cannot open it.
+// sets currentScreen to 99. Prints "Unable to open file", and changes
+// nothing, when the file cannot be opened or read to its end.
 void loadGame();
 
 }  // namespace talvoren

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,22 @@ enum class TextColour : int { Green = 2, Cyan = 3, Red = 4, BrightWhite = 15 };
 
 // What a non-blocking look at the keyboard found.
 enum class DirectKey { NotSupported, Up, Down };
+
+// How a save went: `saved`, or the system's own reason why not, such as
+// "No space left on device" (never empty when not saved).
+struct SaveOutcome {
+    bool saved = false;
+    std::string reason;
+};
+
+// A file open for reading; closed when destroyed.
+class ReadableFile {
+public:
+    virtual ~ReadableFile() = default;
+    // Reads up to `capacity` bytes: returns the count, 0 at the end of the
+    // file, or -1 when the read failed (the file may then have been cut short).
+    virtual std::ptrdiff_t read(char* buffer, std::size_t capacity) = 0;
+};
 
 class Platform {
 public:
@@ -77,9 +94,16 @@ public:
     // Line end of text files on this system.
     virtual std::string_view textLineEnd() const { return "\n"; }
     // Replaces the file at `path` by `contents` so that a crash leaves either
-    // the old file or the new one. A read-only file is left as it is.
-    // Returns false when nothing was replaced.
-    virtual bool replaceFileAtomically(const std::string& path, std::string_view contents) = 0;
+    // the old file or the new one; a symbolic link is followed and stays a
+    // link. Where the folder refuses a new file but the file itself may be
+    // written, the file is rewritten in place instead. A read-only file is
+    // left as it is. On failure the old file is unchanged and no temporary
+    // file is left; the outcome says why.
+    virtual SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) = 0;
+    // Opens the regular file at `path` for reading; null when it is missing,
+    // unreadable, a folder or anything else that is no plain file. The
+    // default uses the C library; back ends may refine it.
+    virtual std::unique_ptr<ReadableFile> openForReading(const std::string& path);
     // Folder of the installed picture files; empty when the game is not installed.
     virtual std::string installedDataFolder() { return {}; }
 };

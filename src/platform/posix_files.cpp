@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -12,17 +14,43 @@ namespace talvoren {
 
 namespace {
 
-bool writeWhole(int fd, std::string_view contents) {
+constexpr int kMostLinks = 40;  // as many as the kernel follows in one path
+
+SaveOutcome savedOutcome() {
+    return {true, {}};
+}
+
+SaveOutcome failedOutcome(int error) {
+    return {false, std::strerror(error)};
+}
+
+bool writeWholeAt(int fd, std::string_view contents, off_t offset) {
     const char* data = contents.data();
     std::size_t left = contents.size();
     while (left > 0) {
-        const ssize_t done = ::write(fd, data, left);
+        const ssize_t done = ::pwrite(fd, data, left, offset);
         if (done < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         data += done;
+        offset += done;
         left -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool readWholeAt(int fd, std::string& into, off_t offset) {
+    std::size_t filled = 0;
+    while (filled < into.size()) {
+        const ssize_t got = ::pread(fd, into.data() + filled, into.size() - filled, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;  // the file shrank under us
+            return false;
+        }
+        filled += static_cast<std::size_t>(got);
+        offset += got;
     }
     return true;
 }
@@ -36,30 +64,137 @@ void syncFolderOf(const std::string& path) {
     ::close(fd);
 }
 
+// Replaces `path` by the file a chain of symbolic links ends at; that file
+// need not exist yet. Returns 0, or ELOOP for a chain without end.
+int followLinks(std::string& path) {
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
+        std::string target(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)) + 256, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return 0;
+        target.resize(static_cast<std::size_t>(length));
+        const std::filesystem::path next(target);
+        path = next.is_absolute() ? target : (std::filesystem::path(path).parent_path() / next).string();
+    }
+    return ELOOP;
+}
+
+int currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<int>(mask);
+}
+
+// Writes a new file beside `target` and renames it over `target`.
+// Returns 0 or the errno of the step that failed, after removing the new file.
+int replaceByRename(const std::string& target, std::string_view contents, const struct stat* existing) {
+    const std::filesystem::path where(target);
+    // A hidden name with a random part: it never meets a file of the player's.
+    std::string temporary = (where.parent_path() / ("." + where.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return errno;
+    const mode_t mode =
+        existing != nullptr ? (existing->st_mode & 07777) : static_cast<mode_t>(0666 & ~currentUmask());
+    // Best effort: some file systems keep no modes or owners.
+    ::fchmod(fd, mode);
+    if (existing != nullptr && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
+    int error = 0;
+    if (!writeWholeAt(fd, contents, 0) || ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    syncFolderOf(target);
+    return 0;
+}
+
+// Overwrites the file from its start without emptying it first, so that a
+// write failing part way can put the old bytes back into blocks the file
+// already owns. Returns 0 or the errno of the step that failed.
+int rewriteInPlace(const std::string& target, std::string_view contents) {
+    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return errno;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int error = S_ISREG(info.st_mode) ? errno : EINVAL;
+        ::close(fd);
+        return error;
+    }
+    const auto oldSize = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
+    std::string old(std::min(oldSize, contents.size()), '\0');
+    int error = 0;
+    if (!readWholeAt(fd, old, 0)) {
+        error = errno;
+    } else if (!writeWholeAt(fd, contents, 0) ||
+               (contents.size() < oldSize && ::ftruncate(fd, static_cast<off_t>(contents.size())) != 0) ||
+               ::fsync(fd) != 0) {
+        error = errno;
+        writeWholeAt(fd, old, 0);
+        if (::ftruncate(fd, static_cast<off_t>(oldSize)) == 0) ::fsync(fd);
+    }
+    if (::close(fd) != 0 && error == 0) error = errno;
+    return error;
+}
+
+class PosixFile final : public ReadableFile {
+public:
+    explicit PosixFile(int fd) : fd_(fd) {}
+    ~PosixFile() override { ::close(fd_); }
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer, capacity);
+            if (got < 0 && errno == EINTR) continue;
+            return got < 0 ? -1 : static_cast<std::ptrdiff_t>(got);
+        }
+    }
+
+private:
+    int fd_;
+};
+
 }  // namespace
 
-bool replaceFileAtomicallyPosix(const std::string& path, std::string_view contents) {
-    mode_t mode = 0644;
+SaveOutcome replaceFileAtomicallyPosix(const std::string& path, std::string_view contents) {
+    std::string target = path;
+    if (const int error = followLinks(target); error != 0) return failedOutcome(error);
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
-        if (!S_ISREG(existing.st_mode)) return false;
-        // Without any write permission the old save stays, as a plain write would leave it.
-        if ((existing.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return false;
-        mode = existing.st_mode & 07777;
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists) {
+        if (S_ISDIR(existing.st_mode)) return failedOutcome(EISDIR);
+        if (!S_ISREG(existing.st_mode)) return {false, "Not a regular file"};
+        // A save made read-only stays as it is, as a plain write would leave it.
+        if ((existing.st_mode & 0222) == 0) return failedOutcome(EACCES);
+        if (::access(target.c_str(), W_OK) != 0) return failedOutcome(errno);
     }
-    const std::string temporary = path + ".tmp";
-    // A temporary left by an earlier crash may be read-only; it must not block saving.
-    ::unlink(temporary.c_str());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    bool written = writeWhole(fd, contents) && ::fsync(fd) == 0;
-    written = (::close(fd) == 0) && written;
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
+    int error = replaceByRename(target, contents, exists ? &existing : nullptr);
+    if (error == 0) return savedOutcome();
+    // A folder closed to new files may still hold a save the player can write.
+    if (exists && (error == EACCES || error == EPERM)) {
+        const int inPlace = rewriteInPlace(target, contents);
+        if (inPlace == 0) return savedOutcome();
+        error = inPlace;
     }
-    syncFolderOf(path);
-    return true;
+    return failedOutcome(error);
+}
+
+std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixFile>(fd);
 }
 
 std::string installedDataFolderPosix() {

@@ -333,8 +333,12 @@ public:
         keyModeActive = 0;
     }
 
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
         return replaceFileAtomicallyPosix(path, contents);
+    }
+
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+        return openForReadingPosix(path);
     }
 
     std::string installedDataFolder() override { return installedDataFolderPosix(); }

@@ -110,19 +110,55 @@ void SimulatedPlatform::leaveKeyMode() {
     inKeyMode_ = false;
 }
 
-bool SimulatedPlatform::replaceFileAtomically(const std::string& path, std::string_view contents) {
-    if (writesFail_) return false;
-    const std::string temporary = path + ".tmp";
+namespace {
+
+// A real file that reports a read error once `left` bytes have been read.
+class ShortFile final : public ReadableFile {
+public:
+    ShortFile(std::unique_ptr<ReadableFile> file, std::size_t left) : file_(std::move(file)), left_(left) {}
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        if (left_ == 0) return -1;
+        const std::ptrdiff_t got = file_->read(buffer, std::min(capacity, left_));
+        if (got > 0) left_ -= static_cast<std::size_t>(got);
+        return got;
+    }
+
+private:
+    std::unique_ptr<ReadableFile> file_;
+    std::size_t left_;
+};
+
+}  // namespace
+
+SaveOutcome SimulatedPlatform::replaceFileAtomically(const std::string& path, std::string_view contents) {
+    if (!saveFailure_.empty()) return {false, saveFailure_};
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return {false, "Is a directory"};
+    const std::string temporary = path + ".simulated-save";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
+        if (!out) return {false, "Permission denied"};
         out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        if (!out.flush()) return false;
+        if (!out.flush()) {
+            out.close();
+            std::filesystem::remove(temporary, error);
+            return {false, "No space left on device"};
+        }
     }
-    std::error_code error;
     std::filesystem::rename(temporary, path, error);
-    if (error) std::filesystem::remove(temporary, error);
-    return !error;
+    if (!error) return {true, {}};
+    const std::string reason = error.message();
+    std::filesystem::remove(temporary, error);
+    return {false, reason};
+}
+
+std::unique_ptr<ReadableFile> SimulatedPlatform::openForReading(const std::string& path) {
+    if (std::find(unopenable_.begin(), unopenable_.end(), path) != unopenable_.end()) return nullptr;
+    std::unique_ptr<ReadableFile> file = Platform::openForReading(path);
+    for (const auto& [shortPath, bytes] : shortReads_) {
+        if (file && shortPath == path) return std::make_unique<ShortFile>(std::move(file), bytes);
+    }
+    return file;
 }
 
 }  // namespace talvoren

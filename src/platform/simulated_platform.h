@@ -34,8 +34,14 @@ public:
     // column is written (an xterm-like terminal by default).
     void setWrapsAtLastColumn(bool wraps) { wrapsAtLastColumn_ = wraps; }
     bool cursorVisible() const { return cursorVisible_; }
-    // Makes every later save fail, as on a full disk.
-    void setFileWritesFail(bool fail) { writesFail_ = fail; }
+    // Files live in the real working folder; these make their use fail as a
+    // disk would. Every later save fails with `reason` ("No space left on
+    // device"); an empty reason lets saves work again.
+    void failSaves(std::string reason) { saveFailure_ = std::move(reason); }
+    // Opening `path` for reading fails, as for a missing or unreadable file.
+    void failOpening(const std::string& path) { unopenable_.push_back(path); }
+    // Reading `path` fails with a read error once `bytes` bytes were read.
+    void cutReadsShort(const std::string& path, std::size_t bytes) { shortReads_.emplace_back(path, bytes); }
 
     // Limits for long unattended runs such as fuzzing; 0 means no limit, and
     // no limit is set unless asked for. Once `reads` calls of readInput have
@@ -88,7 +94,8 @@ public:
     bool inputIsInteractive() override { return interactive_; }
     void enterKeyMode() override;
     void leaveKeyMode() override;
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override;
+    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override;
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
     std::string installedDataFolder() override { return installedDataFolder_; }
 
 private:
@@ -105,10 +112,12 @@ private:
     std::deque<Arrival> input_;
     bool interactive_ = false;
     bool showControls_ = true;
-    bool writesFail_ = false;
     std::optional<int> width_;
     bool wrapsAtLastColumn_ = false;
     bool cursorVisible_ = true;
+    std::string saveFailure_;
+    std::vector<std::string> unopenable_;
+    std::vector<std::pair<std::string, std::size_t>> shortReads_;
     bool inKeyMode_ = false;
     int keyModeEntries_ = 0;
     int flushes_ = 0;

@@ -318,7 +318,7 @@ public:
 
     std::string_view textLineEnd() const override { return "\r\n"; }
 
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
         return replaceFileAtomicallyWindows(path, contents);
     }
 

@@ -12,15 +12,22 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace talvoren {
 
 // Narrow text of the game to a wide string; empty when it does not convert.
 std::wstring widenText(std::string_view text, UINT codePage);
 
-// Writes `contents` to a temporary file beside `path`, flushes it to disk and
-// moves it over `path`. A read-only `path` is left as it is. Returns false,
-// with the old file untouched and no temporary file left, when any step fails.
-bool replaceFileAtomicallyWindows(const std::string& path, std::string_view contents);
+// Follows a symbolic link at `path` to the file it names, writes `contents`
+// to a file of a fresh name in that file's folder, flushes it to disk and
+// moves it over the file (MoveFileExW). Where the folder refuses the new file
+// or the move, the file itself is rewritten in place and flushed. A read-only
+// file is left as it is, and so is a link whose file does not exist (Windows
+// gives no way to follow it without reading the link's raw data). On failure
+// the old file is unchanged, no temporary file is left and the outcome gives
+// the system's reason in the console's code page.
+SaveOutcome replaceFileAtomicallyWindows(const std::string& path, std::string_view contents);
 
 // The installed picture folder relative to talvoren.exe, or the executable's
 // own folder (a game unpacked from an archive); empty when neither is known.

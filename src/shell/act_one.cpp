@@ -10,10 +10,10 @@ namespace talvoren {
 namespace {
 
 void finishActOne() {
-    saveGame();
+    const SaveOutcome outcome = writeSaveFile();
     writeRuleLine();
     printLine("You have finished act 1!");
-    printLine("All your game data has been saved");
+    printLine(outcome.saved ? std::string("All your game data has been saved") : saveFailureLine(outcome));
     writeRuleLine();
     pauseForEnter();
     actRunning = false;
@@ -33,9 +33,11 @@ void runActOne(std::string name) {
             case ActStage::SecondWilderness: playSecondWilderness(); break;
             case ActStage::End: finishActOne(); return;
             default:
-                // Only a damaged save gets here: the hero starts the act over.
+                // Only a damaged save gets here: the hero starts the act over,
+                // with the walk's fight count from zero like a new hero's.
                 actStage = 1;
                 sceneStep = 1;
+                questCounter = 0;
                 break;
         }
     }

@@ -1,5 +1,6 @@
 #include "character/records.h"
 #include "console/input.h"
+#include "console/shown_name.h"
 #include "console/text_kit.h"
 #include "shell/shell.h"
 
@@ -23,7 +24,7 @@ void tellBackstory() {
         "The old wizard has requested that if anybody will retrieve him a drink from this fountain "
         "will be rewarded.");
     writeText("You, ");
-    writeText(loadedPlayer.name);
+    writeText(shownName(loadedPlayer.name));
     writeText(" are very eager to help the wizard and save humanity as a whole");
     endLine();
     printLine(

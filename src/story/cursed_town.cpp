@@ -25,7 +25,7 @@ void playTownMenu() {
     writeRuleLine();
     printLine("Town :: Objective :: Kill 5 Ravens");
     if (questCounter <= kRavensToKill) {
-        writeNumber(static_cast<std::int64_t>(kRavensToKill) - questCounter);
+        writeNumber(saturatingAdd(kRavensToKill, -static_cast<std::int64_t>(questCounter)));
         writeText(" remaining");
         endLine();
     } else {

@@ -2,6 +2,7 @@
 #include "character/character_sheet.h"
 #include "character/records.h"
 #include "combat/battle.h"
+#include "console/shown_name.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
 #include "story/scenes.h"
@@ -36,7 +37,7 @@ void playWalk() {
     saveGame();
     clearScreen();
     printLine("OBJECTIVE: Get to the town about 15 miles away.");
-    printLine(player.name);
+    printLine(shownName(player.name));
     writeRuleLine();
     writeText("Level ");
     writeNumber(player.level);
@@ -93,6 +94,7 @@ void playRoadToTown() {
         case 2: playWalk(); break;
         case 3: playTownGate(); break;
         default:  // step 1, or a step from a damaged save: start the road over
+            if (sceneStep != 1) questCounter = 0;
             sceneStep = 1;
             playNoticeAndFirstFight();
             break;
