@@ -115,13 +115,20 @@ expect_in_order() {
   done
 }
 
+# The save's temporary files have hidden names beside it: none may stay.
+no_temporary_left() {
+  local left
+  left=$(cd "$play" && ls -A | grep -F '.save1.txt.' || true)
+  [ -z "$left" ] || fail "a temporary save file was left behind: $left"
+}
+
 # Line NUMBER of save1.txt without its line end.
 save_line() { sed -n "$1{s/\r\$//;p}" "$play/save1.txt"; }
 
 # A save file: 14 lines, CR LF after each but the last, none after the last.
 check_save_format() {
   [ -f "$play/save1.txt" ] || fail "no save1.txt was written"
-  [ ! -e "$play/save1.txt.tmp" ] || fail "a temporary save file was left behind"
+  no_temporary_left
   local lines bare
   lines=$(tr -cd '\n' <"$play/save1.txt" | wc -c)
   [ "$lines" -eq 13 ] || fail "save1.txt has $lines line ends, not 13: $(od -c "$play/save1.txt" | head -20)"
@@ -184,12 +191,18 @@ expect_absent ":: NOTICE ::" "What is your name?"
 cmp -s "$play/save1.txt" "$build/walk-save.txt" || fail "resuming the walk changed the save"
 
 # ---- A read-only save is left as it is, and play goes on -----------------------
+# A file of the player's named like a temporary save is no concern of the game's.
+printf 'my notes' >"$play/save1.txt.tmp"
 chmod a-w "$play/save1.txt"
 run read-only $'1\nBob\n\n\n'
 chmod u+w "$play/save1.txt"
-expect ":: NOTICE ::"
+expect "Unable to save the game to save1.txt: " ":: NOTICE ::"
+grep -qE 'Unable to save the game to save1\.txt: [[:alpha:]].*[^.]$' "$play/$current.txt" ||
+  fail "the failed save gave no reason in the system's words"
 cmp -s "$play/save1.txt" "$build/walk-save.txt" || fail "a read-only save1.txt was replaced"
-[ ! -e "$play/save1.txt.tmp" ] || fail "a temporary save file was left behind"
+no_temporary_left
+[ "$(cat "$play/save1.txt.tmp")" = "my notes" ] || fail "the player's save1.txt.tmp was changed"
+rm -f "$play/save1.txt.tmp"
 
 # ---- The timing bar animates until a space arrives later -----------------------
 # Input comes through a FIFO: the space is sent only once the bar is on screen,

@@ -137,6 +137,14 @@ std::string gameBinary() {
     return TALVOREN_BINARY;
 }
 
+int temporarySaves(const ScratchFolder& folder) {
+    int found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        if (entry.path().filename().string().starts_with(".save1.txt.")) ++found;
+    }
+    return found;
+}
+
 PtyGame::PtyGame(const std::filesystem::path& folder, Launch launch) : launch_(launch) {
     struct winsize size {};
     size.ws_row = 40;

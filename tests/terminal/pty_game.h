@@ -27,6 +27,9 @@ std::string gameBinary();
 
 using test_support::ScratchFolder;
 
+// Temporary save files left in `folder` (hidden, named ".save1.txt.*").
+int temporarySaves(const ScratchFolder& folder);
+
 // How the game is started on the terminal.
 enum class Launch {
     // The game leads its own session, as under `forkpty`. Its process group

@@ -191,7 +191,7 @@ protected:
                   std::string::npos)
             << "shell's screen or colours not given back";
         EXPECT_EQ(folder.read("save1.txt"), wildernessSave());
-        EXPECT_FALSE(folder.holds("save1.txt.tmp"));
+        EXPECT_EQ(temporarySaves(folder), 0);
     }
 };
 
