@@ -194,7 +194,7 @@ cmp -s "$play/save1.txt" "$build/walk-save.txt" || fail "resuming the walk chang
 # A file of the player's named like a temporary save is no concern of the game's.
 printf 'my notes' >"$play/save1.txt.tmp"
 chmod a-w "$play/save1.txt"
-run read-only $'1\nBob\n\n\n'
+run read-only $'1\nBob\n\n\n\n'
 chmod u+w "$play/save1.txt"
 expect "Unable to save the game to save1.txt: " ":: NOTICE ::"
 grep -qE 'Unable to save the game to save1\.txt: [[:alpha:]].*[^.]$' "$play/$current.txt" ||
