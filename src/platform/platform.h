@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
