@@ -1,11 +1,20 @@
-// The POSIX save on a real file system: what only a real disk shows.
+// The POSIX save on a real file system: what only a real disk shows. Root
+// passes every permission check, so where the tests run as root the player's
+// side runs in a child process as the user nobody.
 #ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "platform/posix_files.h"
@@ -20,11 +29,44 @@ class DiskSave : public GameSession {
 protected:
     // Names in the folder, to see that no temporary file stays behind.
     std::string listing(const std::filesystem::path& where) const {
-        std::string names;
+        std::set<std::string> sorted;
         for (const auto& entry : std::filesystem::directory_iterator(where)) {
-            names += entry.path().filename().string() + " ";
+            sorted.insert(entry.path().filename().string());
         }
+        std::string names;
+        for (const std::string& name : sorted) names += name + " ";
         return names;
+    }
+    // The save as the player makes it: in a child that is nobody when we are
+    // root. Returns "saved" or the failure's reason.
+    std::string saveAsPlayer(const std::string& path, const std::string& contents) {
+        ::chmod(folder.c_str(), 0755);
+        int report[2];
+        if (::pipe(report) != 0) return "no pipe";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(2);
+            }
+            const SaveOutcome outcome = replaceFileAtomicallyPosix(path, contents);
+            const std::string said = outcome.saved ? "saved" : outcome.reason;
+            ::_exit(::write(report[1], said.data(), said.size()) < 0 ? 3 : 0);
+        }
+        ::close(report[1]);
+        char said[256] = {};
+        const ssize_t got = ::read(report[0], said, sizeof said - 1);
+        ::close(report[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return got > 0 ? std::string(said, static_cast<std::size_t>(got))
+                       : "child failed: " + std::to_string(status);
+    }
+    // Hands a file to the player that saveAsPlayer plays.
+    static void giveToPlayer(const std::filesystem::path& path) {
+        if (::geteuid() == 0) {
+            ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        }
     }
     static mode_t modeOf(const std::string& path) {
         struct stat info {};
@@ -115,6 +157,40 @@ TEST_F(DiskSave, PipeNamedLikeTheSaveIsNeitherWaitedOnNorWritten) {
     char buffer[8];
     EXPECT_EQ(file->read(buffer, sizeof buffer), 3);
     EXPECT_EQ(file->read(buffer, sizeof buffer), 0);
+}
+
+TEST_F(DiskSave, FolderClosedToThePlayerStillTakesTheSaveInPlace) {
+    std::filesystem::create_directory(folder / "closed");
+    writeFile("closed/save1.txt", "an older and longer save");
+    giveToPlayer(folder / "closed" / "save1.txt");
+    ASSERT_EQ(::chmod((folder / "closed").c_str(), 0555), 0);  // no new files for the player
+    EXPECT_EQ(saveAsPlayer("closed/save1.txt", kAnaSave), "saved");
+    EXPECT_EQ(readFile("closed/save1.txt"), kAnaSave);
+    EXPECT_EQ(listing(folder / "closed"), "save1.txt ");
+    ::chmod((folder / "closed").c_str(), 0755);
+}
+
+TEST_F(DiskSave, FullDiskKeepsTheOldSaveAndSaysWhy) {
+    const std::filesystem::path disk = folder / "disk";
+    std::filesystem::create_directory(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0777") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno)
+                     << "); the full disk is tried on the simulated console only";
+    }
+    writeFile("disk/save1.txt", kAnaSave);
+    giveToPlayer(disk / "save1.txt");
+    const int filler = ::open((disk / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+    const std::string block(4096, 'x');
+    while (filler >= 0 && ::write(filler, block.data(), block.size()) > 0) {
+    }
+    ::close(filler);
+    const std::string said = saveAsPlayer("disk/save1.txt", std::string(8192, 'n'));
+    const std::string left = readFile("disk/save1.txt");
+    const std::string names = listing(disk);
+    ::umount(disk.c_str());
+    EXPECT_EQ(said, "No space left on device");
+    EXPECT_EQ(left, kAnaSave);
+    EXPECT_EQ(names, "filler save1.txt ");
 }
 
 }  // namespace
