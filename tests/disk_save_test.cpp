@@ -151,12 +151,6 @@ TEST_F(DiskSave, PipeNamedLikeTheSaveIsNeitherWaitedOnNorWritten) {
     ASSERT_EQ(::mkfifo("save1.txt", 0644), 0);
     EXPECT_EQ(openForReadingPosix("save1.txt"), nullptr);
     EXPECT_EQ(replaceFileAtomicallyPosix("save1.txt", kAnaSave).reason, "Not a regular file");
-    writeFile("plain.txt", "abc");
-    const auto file = openForReadingPosix("plain.txt");
-    ASSERT_NE(file, nullptr);
-    char buffer[8];
-    EXPECT_EQ(file->read(buffer, sizeof buffer), 3);
-    EXPECT_EQ(file->read(buffer, sizeof buffer), 0);
 }
 
 TEST_F(DiskSave, FolderClosedToThePlayerStillTakesTheSaveInPlace) {

@@ -79,13 +79,6 @@ TEST_F(SaveFailure, EndOfTheActSaysWhyInsteadOfClaimingTheSave) {
     EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 21, 5, 5, 5, 7, 0, 25, 50, 0, 1, 6, 10));
 }
 
-TEST_F(SaveFailure, SaveThatWorksPrintsNothing) {
-    playFrom(3, 1, "98\n99\n");
-    EXPECT_EQ(count("Unable"), 0u);
-    EXPECT_EQ(count(kPause), 0u);
-    EXPECT_EQ(readFile("save1.txt"), old);  // rewritten with the same values
-}
-
 TEST_F(SaveFailure, SaveThatCannotBeReadWholeLoadsNothing) {
     writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 7, 0, 25, 50, 0, 1, 3, 0));
     console.cutReadsShort("save1.txt", 9);
