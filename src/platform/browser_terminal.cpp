@@ -146,16 +146,18 @@ public:
     // The save is made only once IndexedDB holds it. When the browser refuses,
     // the page's copy goes back to what IndexedDB still has, so that Load Game
     // finds the same save before and after a reload.
-    bool replaceFileAtomically(const std::string& path, std::string_view contents) override {
+    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
         const std::optional<std::string> previous = readWholeFile(path);
-        if (!replaceFileAtomicallyPosix(path, contents)) return false;
-        if (storeInBrowser().empty()) return true;
+        const SaveOutcome outcome = replaceFileAtomicallyPosix(path, contents);
+        if (!outcome.saved) return outcome;
+        const std::string refused = storeInBrowser();
+        if (refused.empty()) return outcome;
         if (previous) {
             replaceFileAtomicallyPosix(path, *previous);
         } else {
             std::remove(path.c_str());
         }
-        return false;
+        return {false, refused};
     }
 
     std::string installedDataFolder() override { return pictureFolder_; }
