@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -80,25 +82,41 @@ int followLinks(std::string& path) {
     return ELOOP;
 }
 
-int currentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<int>(mask);
+// Creates a file of a fresh hidden name beside `target` (".save1.txt.x7Kq2m"),
+// never one that exists already. Returns its descriptor, or -1 with errno.
+int createBeside(const std::string& target, mode_t mode, std::string& name) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static std::uint64_t counter = 0;
+    const std::filesystem::path where(target);
+    const std::string stem = (where.parent_path() / ("." + where.filename().string() + ".")).string();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t mix =
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+            (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15ULL);
+        mix ^= mix >> 29;
+        mix *= 0xBF58476D1CE4E5B9ULL;
+        mix ^= mix >> 32;
+        name = stem;
+        for (int letter = 0; letter < 6; ++letter, mix /= 62) name += kLetters[mix % 62];
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // Writes a new file beside `target` and renames it over `target`.
 // Returns 0 or the errno of the step that failed, after removing the new file.
 int replaceByRename(const std::string& target, std::string_view contents, const struct stat* existing) {
-    const std::filesystem::path where(target);
-    // A hidden name with a random part: it never meets a file of the player's.
-    std::string temporary = (where.parent_path() / ("." + where.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    // A new save gets the usual mode (the umask applies); a replaced one keeps its own.
+    std::string temporary;
+    const int fd = createBeside(target, existing != nullptr ? (existing->st_mode & 0777) : 0666, temporary);
     if (fd < 0) return errno;
-    const mode_t mode =
-        existing != nullptr ? (existing->st_mode & 07777) : static_cast<mode_t>(0666 & ~currentUmask());
-    // Best effort: some file systems keep no modes or owners.
-    ::fchmod(fd, mode);
-    if (existing != nullptr && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
+    if (existing != nullptr) {
+        // Best effort: some file systems keep no modes or owners.
+        ::fchmod(fd, existing->st_mode & 07777);
+        if (::fchown(fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
+    }
     int error = 0;
     if (!writeWholeAt(fd, contents, 0) || ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
