@@ -276,7 +276,8 @@ async function play(browser) {
   await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
   await typeLine(page, '98');
   await sleep(500);
-  await waitForScreen(page, 'the town menu after the save', (r) => showsText(TOWN_HEADING)(r) && r[r.length - 1] === '>');
+  const afterSave = await waitForScreen(page, 'the town menu after the save', (r) => showsText(TOWN_HEADING)(r) && r[r.length - 1] === '>');
+  if (showsText('Unable to save')(afterSave)) throw new Failure('the save failed:\n' + afterSave.join('\n'));
 
   // A reload is a new run: Load Game must find the save in IndexedDB.
   await loadPage(page);
