@@ -1,12 +1,6 @@
 // File system services of the Windows back end: the atomic save and the
 // installed picture folder.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include "platform/windows_files.h"
+#include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
 
 #include <algorithm>
 #include <string>
