@@ -204,7 +204,7 @@ async function measureBarPeriod(page) {
 const outsideRequests = [];
 
 async function newPage(browser) {
-  const page = await browser.newPage();
+  const page = await browser.newPage();  // a browser or one of its contexts
   page.on('pageerror', (error) => console.log('page error: ' + error.message));
   page.on('request', (request) => {
     const url = request.url();
@@ -244,6 +244,55 @@ async function checkNarrowWindow(page) {
   const rows = await waitForScreen(page, `the town menu in ${columns} columns`,
     (r) => r.length > 3 && r[0] === rule && r[1] === TOWN_HEADING && r[2] === rule);
   console.log(`in a window of 720 pixels: ${columns} columns, frame lines of ${rows[0].length}`);
+}
+
+// Everything the game sends to the terminal from now on, as text, even what
+// the next screen clears at once.
+async function recordOutput(page) {
+  await page.evaluate(() => {
+    window.transcript = '';
+    const write = Module.talvoren.write;
+    const decoder = new TextDecoder();
+    Module.talvoren.write = (bytes) => {
+      window.transcript += decoder.decode(bytes);
+      write(bytes);
+    };
+  });
+}
+
+// A browser that refuses IndexedDB (storage blocked for the site): the road's
+// first save says why it failed and play goes on; after a reload there is
+// no save to load.
+async function playWithStorageRefused(browser) {
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context);
+  await page.evaluateOnNewDocument(() => {
+    Object.defineProperty(window, 'indexedDB', {
+      get() {
+        throw new DOMException('Storage is blocked for this site', 'SecurityError');
+      },
+    });
+  });
+  await loadPage(page);
+  await typeLine(page, '1');
+  await waitForScreen(page, 'the name prompt', (r) => r.length > 0 && r[r.length - 1] === '>');
+  await typeLine(page, 'Bo');
+  const rows = await passPausesUntil(page, 'the failed save', showsText('Unable to save the game'));
+  const said = rows.find((row) => row.includes('Unable to save the game'));
+  const expected = 'Unable to save the game to save1.txt: the browser could not store it (';
+  if (!said.startsWith(expected) || !atPause(rows)) throw new Failure('the failed save is said as: ' + said);
+  console.log('without IndexedDB: ' + said);
+  await pressEnterAtPause(page, rows);
+  await waitForScreen(page, "the road's notice", showsText('Next town is about 15 miles away'));
+
+  await loadPage(page);
+  await recordOutput(page);
+  await typeLine(page, '4');
+  await waitForScreen(page, 'the main menu again', (r) => r.join('\n') === MAIN_MENU.join('\n'));
+  const transcript = await page.evaluate(() => window.transcript);
+  if (!transcript.includes('Unable to open file')) throw new Failure('a save was found: ' + transcript);
+  console.log('after a reload without IndexedDB, Load Game finds no save');
+  await context.close();
 }
 
 async function play(browser) {
@@ -323,6 +372,7 @@ async function main() {
       page = measured.page;
       fs.writeFileSync(benchPath, JSON.stringify(measured.figures));
     } else {
+      await playWithStorageRefused(browser);
       page = await play(browser);
       console.log('browser play: all checks passed');
     }
