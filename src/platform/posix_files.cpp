@@ -88,7 +88,9 @@ int createBeside(const std::string& target, mode_t mode, std::string& name) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static std::uint64_t counter = 0;
     const std::filesystem::path where(target);
-    const std::string stem = (where.parent_path() / ("." + where.filename().string() + ".")).string();
+    std::string hidden = ".";  // appended, not added up: g++ 12 -O2 takes "." + name for an overlap
+    hidden.append(where.filename().string()).append(".");
+    const std::string stem = (where.parent_path() / hidden).string();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::uint64_t mix =
             static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
