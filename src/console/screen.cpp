@@ -37,14 +37,20 @@ RowFitter* fitterFor(Platform& out) {
     return screen.fitter ? &*screen.fitter : nullptr;
 }
 
-// Sends what the fitter holds back, before anything that must follow it.
-void release(Platform& out) {
-    RowFitter* fitter = fitterFor(out);
-    if (fitter == nullptr) return;
+// Lets `fit` append the fitted bytes to the reused buffer and sends them.
+template <typename Fit>
+void sendFitted(Platform& out, Fit fit) {
     std::string& fitted = state().fitted;
     fitted.clear();
-    fitter->release(fitted);
+    fit(fitted);
     if (!fitted.empty()) out.write(fitted);
+}
+
+// Sends what the fitter holds back, before anything that must follow it.
+void release(Platform& out) {
+    if (RowFitter* fitter = fitterFor(out)) {
+        sendFitted(out, [&](std::string& fitted) { fitter->release(fitted); });
+    }
 }
 
 }  // namespace
@@ -56,20 +62,14 @@ void screenWrite(std::string_view text) {
         out.write(text);
         return;
     }
-    std::string& fitted = state().fitted;
-    fitted.clear();
-    fitter->put(text, fitted);
-    if (!fitted.empty()) out.write(fitted);
+    sendFitted(out, [&](std::string& fitted) { fitter->put(text, fitted); });
 }
 
 void screenWriteAsIs(std::string_view text) {
     Platform& out = platform();
     RowFitter* fitter = fitterFor(out);
     if (fitter != nullptr) {
-        std::string& fitted = state().fitted;
-        fitted.clear();
-        fitter->passedThrough(text, fitted);
-        if (!fitted.empty()) out.write(fitted);
+        sendFitted(out, [&](std::string& fitted) { fitter->passedThrough(text, fitted); });
     }
     out.write(text);
 }
@@ -81,10 +81,7 @@ void screenRule(std::string_view rule) {
         out.write(rule);
         return;
     }
-    std::string& fitted = state().fitted;
-    fitted.clear();
-    fitter->rule(static_cast<int>(rule.size()), fitted);
-    out.write(fitted);
+    sendFitted(out, [&](std::string& fitted) { fitter->rule(static_cast<int>(rule.size()), fitted); });
 }
 
 void screenFlush() {

@@ -95,57 +95,53 @@ class Game:
                 "cursor hidden": self.screen.cursor.hidden}
 
 
-def new_game(binary, pictures, width):
-    """Main menu, name, backstory, Cyrus, the road's notice and its first fight."""
-    game = Game(binary, pictures, width)
+PAUSE = ("Press ENTER to continue...", "> ")
+
+# Each step: the keys to send, the texts to wait for, and the screen's name
+# (None: not judged). A new game goes from the main menu through the name,
+# backstory, Cyrus, the road's notice and its first fight, past one bar.
+NEW_GAME = [
+    ("", ("[99] Exit", "> "), "main menu"),
+    ("1\r", ("SPACES ARE NOT ALLOWED", "> "), "name prompt"),
+    ("Ana\r", PAUSE, "backstory"),
+    ("\r", PAUSE, "Cyrus"),
+    ("\r", PAUSE, "notice"),
+    ("\r", ("You have encountered",) + PAUSE, "battle intro"),
+    ("\r", ("[99] Flee", "> "), "turn screen"),
+    ("1\r", ("\x1b[H[", "\x1b[H[", "\x1b[H[", "]"), "bar"),
+    (" ", ("You did: ",) + PAUSE, "after the bar"),
+]
+
+# A loaded save: the town's menu and the character sheet.
+TOWN = [
+    ("", ("[99] Exit", "> "), None),
+    ("4\r", ("[99] Exit Game", "> "), "town menu"),
+    ("3\r", ("[99] Exit", "> "), "character sheet"),
+]
+
+
+def play_steps(binary, pictures, width, steps, save=None):
+    """Plays `steps` in a fresh game and returns the screens they name."""
+    game = Game(binary, pictures, width, save)
     shots = []
     try:
-        game.wait("[99] Exit", "> ")
-        shots.append(game.snapshot("main menu"))
-        game.send("1\r")
-        game.wait("SPACES ARE NOT ALLOWED", "> ")
-        shots.append(game.snapshot("name prompt"))
-        game.send("Ana\r")
-        game.wait("Press ENTER to continue...", "> ")
-        shots.append(game.snapshot("backstory"))
-        game.send("\r")
-        game.wait("Press ENTER to continue...", "> ")
-        shots.append(game.snapshot("Cyrus"))
-        game.send("\r")
-        game.wait("Press ENTER to continue...", "> ")
-        shots.append(game.snapshot("notice"))
-        game.send("\r")
-        game.wait("You have encountered", "Press ENTER to continue...", "> ")
-        shots.append(game.snapshot("battle intro"))
-        game.send("\r")
-        game.wait("[99] Flee", "> ")
-        shots.append(game.snapshot("turn screen"))
-        game.send("1\r")
-        game.wait("\x1b[H[", "\x1b[H[", "\x1b[H[", "]")
-        shots.append(game.snapshot("bar"))
-        game.send(" ")
-        game.wait("You did: ", "Press ENTER to continue...", "> ")
-        shots.append(game.snapshot("after the bar"))
+        for keys, texts, name in steps:
+            if keys:
+                game.send(keys)
+            game.wait(*texts)
+            if name:
+                shots.append(game.snapshot(name))
     finally:
         game.close()
     return shots
+
+
+def new_game(binary, pictures, width):
+    return play_steps(binary, pictures, width, NEW_GAME)
 
 
 def town(binary, pictures, width):
-    """A loaded save: the town's menu and the character sheet."""
-    game = Game(binary, pictures, width, TOWN_SAVE)
-    shots = []
-    try:
-        game.wait("[99] Exit", "> ")
-        game.send("4\r")
-        game.wait("[99] Exit Game", "> ")
-        shots.append(game.snapshot("town menu"))
-        game.send("3\r")
-        game.wait("[99] Exit", "> ")
-        shots.append(game.snapshot("character sheet"))
-    finally:
-        game.close()
-    return shots
+    return play_steps(binary, pictures, width, TOWN, TOWN_SAVE)
 
 
 def words(text):
