@@ -3,17 +3,23 @@
 #include <cstdio>
 #include <string>
 
+#include "combat/random.h"
 #include "console/art_file.h"
-#include "platform/platform.h"
+#include "console/game_context.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/terminal.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage: art_driver FILE\n", stderr);
         return 2;
     }
-    talvoren::Platform& out = talvoren::nativePlatform();
-    talvoren::setPlatform(out);
-    talvoren::printArtFile(argv[1]);
-    out.flush();
+    using namespace talvoren;
+    CalendarDice dice(nativeClock());
+    GameContext context(nativeTerminal(), nativeClock(), nativeFiles(), dice);
+    const GameScope scope(context);
+    printArtFile(argv[1]);
+    context.screen.flush();
     return 0;
 }

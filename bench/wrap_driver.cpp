@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/text_kit.h"
-#include "platform/simulated_platform.h"
+#include "fresh_game.h"
 
 namespace {
 
@@ -25,9 +25,9 @@ std::string longSpeech() {
 }
 
 double microsecondsPerScreen(std::optional<int> width, const std::string& speech) {
-    talvoren::SimulatedPlatform console;
+    talvoren::SimulatedMachine console;
     console.setConsoleWidth(width);
-    talvoren::setPlatform(console);
+    talvoren::test_support::FreshGame game(console);
     constexpr int kScreens = 2000;
     std::vector<double> batches;
     for (int batch = 0; batch < 7; ++batch) {

@@ -6,7 +6,7 @@
 
 #include "fresh_game.h"
 #include "harness_support.h"
-#include "platform/simulated_platform.h"
+#include "simulated_machine.h"
 #include "shell/shell.h"
 
 namespace talvoren::fuzzing {
@@ -25,13 +25,13 @@ constexpr std::int64_t kHour = 60 * 60 * 1000;
 // fight's intro, and Attack: the timing bar is filling.
 constexpr std::string_view kIntoTheBar = "1\nAna\n\n\n\n\n1\n";
 
-void startGame(SimulatedPlatform& console, SimulatedPlatform::Budget budget) {
+void startGame(SimulatedMachine& console, SimulatedMachine::Budget budget) {
     console.setBudget(budget);
     test_support::startFreshGame(console);
 }
 
 void pauseOutlivesTheClock() {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startGame(console, {0, kHour, 0});
     console.type("3\n");               // the credits, which wait for Enter
     console.typeAt(10 * kHour, "\n");  // long after the budget
@@ -44,7 +44,7 @@ void pauseOutlivesTheClock() {
 void timingBarOutlivesTheClock() {
     ScratchFolderScope scratch;
     removeSaveFile();
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startGame(console, {0, kHour, 0});
     console.setInteractive(true);
     console.type(kIntoTheBar);
@@ -58,7 +58,7 @@ void timingBarOutlivesTheClock() {
 }
 
 void readsRunOut() {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startGame(console, {4, 0, 0});
     for (int answer = 0; answer < 10; ++answer)
         console.typeAt(answer, "2\n1\n99\n");  // options, over and over
@@ -69,7 +69,7 @@ void readsRunOut() {
 }
 
 void noBudgetChangesNothing() {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startGame(console, {});
     console.type("3\n\n99\n");
     check(runGame() == 0, "the game did not end with status 0");
@@ -78,7 +78,7 @@ void noBudgetChangesNothing() {
 }
 
 void transcriptKeepsItsEnd() {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startGame(console, {0, 0, 100});
     console.type("3\n\n3\n\n3\n\n99\n");
     runGame();

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "character/records.h"
-#include "platform/simulated_platform.h"
+#include "simulated_machine.h"
 
 namespace talvoren::fuzzing {
 
@@ -41,11 +41,11 @@ void writeSaveFile(std::string_view contents);
 bool readSaveFile(std::string& contents);
 
 // Puts the game back to a fresh start on `console`, with the budget set.
-void startFreshGame(SimulatedPlatform& console);
+void startFreshGame(SimulatedMachine& console);
 
 // Stops the process with `what` (and the end of the transcript, when given)
 // when `holds` is false: the fuzzer keeps the input that got here.
-void require(bool holds, const char* what, const SimulatedPlatform* console = nullptr);
+void require(bool holds, const char* what, const SimulatedMachine* console = nullptr);
 
 bool sameHero(const Player& a, const Player& b);
 bool sameProgress(const Progress& a, const Progress& b);
@@ -58,6 +58,6 @@ void requireWellFormedSave(std::string_view contents);
 // to bright white; a save the game wrote is well formed. `saveBefore` is the
 // save file the run started with, if any: the same bytes afterwards are taken
 // as not written by the game.
-void requireCleanEnd(int status, const SimulatedPlatform& console, const std::string* saveBefore = nullptr);
+void requireCleanEnd(int status, const SimulatedMachine& console, const std::string* saveBefore = nullptr);
 
 }  // namespace talvoren::fuzzing

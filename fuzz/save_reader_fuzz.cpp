@@ -12,7 +12,7 @@
 #include "character/records.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
-#include "platform/simulated_platform.h"
+#include "simulated_machine.h"
 #include "shell/shell.h"
 
 namespace talvoren::fuzzing {
@@ -89,7 +89,7 @@ void checkRoundTrip(const std::vector<std::string>& lines) {
 // loadGame reads the real file into the holding records exactly as the pure
 // pieces read the same bytes, and prints nothing.
 void checkLoadGame(std::string_view bytes, const std::vector<std::string>& lines) {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startFreshGame(console);
     writeSaveFile(bytes);
     loadGame();
@@ -104,7 +104,7 @@ void checkLoadGame(std::string_view bytes, const std::vector<std::string>& lines
 }
 
 void playLoadedGame(std::string_view bytes) {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startFreshGame(console);
     writeSaveFile(bytes);
     const std::string before(bytes);

@@ -11,7 +11,7 @@
 #include "character/records.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
-#include "platform/simulated_platform.h"
+#include "simulated_machine.h"
 #include "shell/shell.h"
 
 namespace talvoren::fuzzing {
@@ -21,7 +21,7 @@ constexpr std::int64_t kTypingGapMs = 1000;
 
 // The only save this run can load is one it wrote itself, so the records can
 // never leave the ranges that play produces.
-void requireHonestRecords(const SimulatedPlatform& console) {
+void requireHonestRecords(const SimulatedMachine& console) {
     require(player.level >= 1, "the hero's level fell below 1", &console);
     require(player.gold >= 0 && player.experience >= 0 && player.skillPoints >= 0,
             "gold, experience or skill points went negative", &console);
@@ -35,7 +35,7 @@ void requireHonestRecords(const SimulatedPlatform& console) {
 }
 
 void play(std::string_view input, bool typedByPerson) {
-    SimulatedPlatform console;
+    SimulatedMachine console;
     startFreshGame(console);
     if (typedByPerson) {
         console.setInteractive(true);

@@ -17,7 +17,7 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
 TEST(Records, NewHeroAsThePlayerMeetsIt) {
-    test_support::resetToFreshRun();
+    resetGameState();
     // Saved at once: level 1, Intelligence, Strength and Agility 5, no gold, step 25, 0 of 50
     // experience, no skill points, at the first step of the road with no fights won.
     EXPECT_EQ(formatSave(player, Progress{actStage, sceneStep, questCounter}, "\n"),
@@ -53,7 +53,7 @@ TEST(Records, FullHealthFollowsLevelAndIntelligenceAndSaturates) {
         EXPECT_EQ(fullHealth(hero), each.expected)
             << "level " << each.level << ", intelligence " << each.intelligence;
     }
-    test_support::resetToFreshRun();
+    resetGameState();
     player.level = 3;
     player.health = 1;
     restoreHealth();

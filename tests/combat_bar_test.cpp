@@ -6,7 +6,6 @@
 
 #include "combat/timing_bar.h"
 #include "console/input.h"
-#include "forwarding_console.h"
 #include "session.h"
 #include "shell/shell.h"
 
@@ -95,62 +94,36 @@ TEST_F(TimingBar, EveryCellClassHasItsColourAndCharacter) {
     EXPECT_EQ(frame(40), full + "Miss\n");
 }
 
-// Hands everything to the simulated console, but every flush of the screen
-// takes `drawMs` of virtual time, like a slow terminal.
-class SlowConsole final : public ForwardingConsole {
-public:
-    SlowConsole(SimulatedPlatform& inner, std::int64_t drawMs) : ForwardingConsole(inner), drawMs_(drawMs) {}
-    std::vector<std::int64_t> homes;  // virtual time of every cursor home
-    int flushes = 0;
-    int stallAtFlush = -1;  // one long stall after this flush, as after Ctrl-Z
-    std::int64_t stallMs = 0;
-
-    void flush() override {
-        inner_.flush();
-        inner_.sleepMs(drawMs_);
-        if (flushes++ == stallAtFlush) inner_.sleepMs(stallMs);
-    }
-    void homeCursor() override {
-        homes.push_back(inner_.nowMs());
-        inner_.homeCursor();
-    }
-
-private:
-    std::int64_t drawMs_;
-};
-
 TEST_F(TimingBar, FramesKeepTheirCadenceFromTheStartOnASlowConsole) {
     console.sleepMs(1234);  // the bar need not start on a round time
-    SlowConsole slow(console, 7);
-    setPlatform(slow);
+    console.setDrawTime(7);
+    console.noteTimes();
     // Drawing a frame takes 7 ms, so the press is seen 7 ms after the frame is drawn.
     console.typeAt(1234 + frameTime(20) + 7, " ");
     const std::string grade = runTimingBar();
-    setPlatform(console);
 
     EXPECT_EQ(grade, "Critical");
-    ASSERT_EQ(slow.homes.size(), 20u);
-    for (std::size_t frame = 0; frame < slow.homes.size(); ++frame) {
-        EXPECT_EQ(slow.homes[frame], 1234 + static_cast<std::int64_t>(frame) * kFrameMs) << frame;
+    const std::vector<std::int64_t>& homes = console.homeTimes();
+    ASSERT_EQ(homes.size(), 20u);
+    for (std::size_t frame = 0; frame < homes.size(); ++frame) {
+        EXPECT_EQ(homes[frame], 1234 + static_cast<std::int64_t>(frame) * kFrameMs) << frame;
     }
 }
 
 TEST_F(TimingBar, AStallDoesNotRaceThroughTheMissedFrames) {
-    SlowConsole stalled(console, 0);
-    stalled.stallAtFlush = 4;  // after the fifth frame
-    stalled.stallMs = 1500;
-    setPlatform(stalled);
+    console.setDrawTime(0, console.flushCount() + 4, 1500);  // after the fifth frame
+    console.noteTimes();
     console.typeAt(frameTime(5) + 1500 + frameTime(8), " ");
     const std::string grade = runTimingBar();
-    setPlatform(console);
+    const std::vector<std::int64_t>& homes = console.homeTimes();
 
     // Frames 6 onwards follow at 50 ms from the end of the stall, so the
     // press lands on the thirteenth frame instead of an overrun bar.
     EXPECT_EQ(grade, "Hit");
-    ASSERT_EQ(stalled.homes.size(), 13u);
-    EXPECT_EQ(stalled.homes[5], frameTime(5) + 1500);  // drawn as soon as the stall ends
-    for (std::size_t frame = 6; frame < stalled.homes.size(); ++frame) {
-        EXPECT_EQ(stalled.homes[frame] - stalled.homes[frame - 1], kFrameMs) << frame;
+    ASSERT_EQ(homes.size(), 13u);
+    EXPECT_EQ(homes[5], frameTime(5) + 1500);  // drawn as soon as the stall ends
+    for (std::size_t frame = 6; frame < homes.size(); ++frame) {
+        EXPECT_EQ(homes[frame] - homes[frame - 1], kFrameMs) << frame;
     }
 }
 
@@ -158,18 +131,18 @@ TEST_F(TimingBar, WaitingSpaceStopsTheFirstFrameAndLeavesTheRest) {
     console.type("xy 42\n");
     EXPECT_EQ(runTimingBar(), "Hit");
     EXPECT_EQ(count("<home>"), 1u);
-    EXPECT_EQ(gameInput().readMenuNumber(), 42);
+    EXPECT_EQ(game().input.readMenuNumber(), 42);
 }
 
 TEST_F(TimingBar, KeysMashedAfterThePressAreDroppedOnlyForAPerson) {
     for (const bool interactive : {false, true}) {
-        gameInput().reset();
-        console = SimulatedPlatform();
+        console = SimulatedMachine();
+        test_support::startFreshGame(console);
         console.setInteractive(interactive);
         console.typeAt(frameTime(3), "  7\n");  // the press, and keys hit with it
         console.typeAt(5000, "8\n");            // the next answer, typed later
         EXPECT_EQ(runTimingBar(), "Hit");
-        EXPECT_EQ(gameInput().readMenuNumber(), interactive ? 8 : 7) << interactive;
+        EXPECT_EQ(game().input.readMenuNumber(), interactive ? 8 : 7) << interactive;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "character/records.h"
 #include "combat/battle.h"
 #include "combat/random.h"
+#include "console/game_context.h"
 #include "fresh_game.h"
 #include "scripted_dice.h"
 #include "session.h"
@@ -31,8 +32,8 @@ protected:
 
     // A fresh run on a fresh console, with Aldo, a new hero, at full health.
     void startOver() {
-        test_support::resetToFreshRun();
-        console = SimulatedPlatform();
+        console = SimulatedMachine();
+        test_support::startFreshGame(console);
         player.name = "Aldo";
         player.health = 156;
         player.maxHealth = 156;
@@ -45,7 +46,7 @@ protected:
         std::vector<std::int32_t> rolls{2, 0, 0, 0, 20, 10, 155};
         rolls.insert(rolls.end(), turns.begin(), turns.end());
         dice = ScriptedDice(rolls);
-        setGameDice(dice);
+        game().setDice(dice);
     }
 
     // Scripts a press of the bar that starts at `barStartMs`, seen when frame
@@ -66,7 +67,7 @@ std::string turnScreen(int bearHealth, int aldoHealth) {
 
 TEST_F(Battle, IntroShowsTheMonsterAndItsPictureThenTheTurnScreen) {
     dice = ScriptedDice({3, 0, 0, 3});  // a level-3 Raven; no pictures in the folder yet
-    setGameDice(dice);
+    game().setDice(dice);
     console.type("\n99\n");
     EXPECT_EQ(runBattle(1, 3), "lost");
     EXPECT_EQ(console.screens()[1], "Walking around and sniffing flowers\nYou square up\n");
@@ -157,7 +158,7 @@ TEST_F(Battle, HealthDecidesTheEndHeroFirst) {
         player.health = c.health;
         player.agility = c.agility;
         dice = ScriptedDice({2, 0, 0, 0, 20, 10, 31 * c.agility, 25, 17});
-        setGameDice(dice);
+        game().setDice(dice);
         console.type("\n1\n");
         pressBar(kFirstTurnMs, c.filled, "\n");
         EXPECT_EQ(runBattle(1, 3), c.result);

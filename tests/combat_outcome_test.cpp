@@ -8,6 +8,7 @@
 #include "character/records.h"
 #include "combat/battle.h"
 #include "combat/random.h"
+#include "console/game_context.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "transcript_text.h"
@@ -23,7 +24,7 @@ protected:
     // The dice roll `afterwards` from now on; an Enter waits for the screen's pause.
     void roll(ScriptedDice::Afterwards afterwards) {
         dice = ScriptedDice({}, afterwards);
-        setGameDice(dice);
+        game().setDice(dice);
         console.clearTranscript();
         console.type("\n");
         inBattle = true;

@@ -10,7 +10,6 @@
 #include "character/records.h"
 #include "combat/encounter.h"
 #include "combat/random.h"
-#include "forwarding_console.h"
 #include "scripted_dice.h"
 #include "session.h"
 
@@ -75,7 +74,7 @@ TEST(RollRange, LevelFactorAndScalingSaturate) {
 using RandomDraw = GameSession;
 
 TEST_F(RandomDraw, ReseedsFromTheCalendarSecondAtEveryCall) {
-    console = SimulatedPlatform(kFirstSecond);
+    console = SimulatedMachine(kFirstSecond);
     const std::int32_t first = rollRange(0, 1'000'000);
     EXPECT_EQ(first, rollRangeAt(kFirstSecond, 0, 1'000'000));
     EXPECT_EQ(rollRange(0, 1'000'000), first);
@@ -86,23 +85,10 @@ TEST_F(RandomDraw, ReseedsFromTheCalendarSecondAtEveryCall) {
     EXPECT_NE(rollRange(0, 1'000'000), first);
 }
 
-// Hands everything to the simulated console and notes the virtual time at
-// which each piece of text was written.
-class WatchedConsole final : public ForwardingConsole {
-public:
-    using ForwardingConsole::ForwardingConsole;
-    std::vector<std::pair<std::int64_t, std::string>> writes;
-
-    void write(std::string_view text) override {
-        writes.emplace_back(inner_.nowMs(), text);
-        inner_.write(text);
-    }
-};
-
 // Scripted dice that also note the virtual time of every roll.
 class ClockedDice final : public Dice {
 public:
-    ClockedDice(std::vector<std::int32_t> values, const SimulatedPlatform& clock)
+    ClockedDice(std::vector<std::int32_t> values, const SimulatedMachine& clock)
         : inner_(std::move(values)), clock_(clock) {}
     std::int32_t roll(std::int32_t lo, std::int32_t hi) override {
         rolledAt.push_back(clock_.nowMs());
@@ -113,7 +99,7 @@ public:
 
 private:
     test_support::ScriptedDice inner_;
-    const SimulatedPlatform& clock_;
+    const SimulatedMachine& clock_;
 };
 
 using Encounter = GameSession;
@@ -130,21 +116,20 @@ TEST_F(Encounter, FlavourLinesTwoSecondsApartThenTheMonster) {
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.shown);
-        console = SimulatedPlatform();
+        console = SimulatedMachine();
         console.clearTranscript();
-        WatchedConsole stamped(console);
-        setPlatform(stamped);
+        console.noteTimes();
         // A level-7 Wasp: level, the two lines, the kind, high and low damage, health.
         ClockedDice dice({7, each.wandering, each.meeting, 2, 45, 40, 115}, console);
-        setGameDice(dice);
+        game().setDice(dice);
         enemy.lastHit = 9;
         generateEnemy(3, 15);
-        setPlatform(console);
+        const auto& writes = console.timedWrites();
 
         EXPECT_EQ(console.transcript(), std::string("<clear>") + each.shown);
-        ASSERT_EQ(stamped.writes.size(), 4u);
-        EXPECT_EQ(stamped.writes[0].first, 0);
-        EXPECT_EQ(stamped.writes[2].first, 2000);
+        ASSERT_EQ(writes.size(), 4u);
+        EXPECT_EQ(writes[0].first, 0);
+        EXPECT_EQ(writes[2].first, 2000);
         EXPECT_EQ(console.nowMs(), 4000);  // the second pause comes after the last line
         // The level is rolled from the range given before the lines, the kind after them.
         EXPECT_EQ(dice.ranges()[0], (std::pair<std::int32_t, std::int32_t>{3, 15}));

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "character/records.h"
+#include "console/game_context.h"
 #include "fresh_game.h"
 #include "session.h"
 #include "shell/shell.h"
@@ -27,7 +28,7 @@ using Input = GameSession;
 
 TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     console.type("  -5\n+2\n\n\t2147483647 -2147483648 12abc\n7 2147483648 5\n-2147483649\n- 3\n+\n9");
-    InputSource& input = gameInput();
+    InputSource& input = game().input;
     EXPECT_EQ(input.readMenuNumber(), -5);
     EXPECT_EQ(input.readMenuNumber(), 2);
     EXPECT_EQ(input.readMenuNumber(), 2147483647);
@@ -43,12 +44,13 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     EXPECT_THROW(input.readMenuNumber(), EndOfInput);
     EXPECT_THROW(input.readMenuNumber(), EndOfInput);  // and stays ended
 
+    test_support::startFreshGame(console);
     console.type("\n \t Ana Smith\nBo");
-    input.reset();
-    EXPECT_EQ(input.readWord(), "Ana");
-    EXPECT_EQ(input.readWord(), "Smith");
-    EXPECT_EQ(input.readWord(), "Bo");
-    EXPECT_THROW(input.readWord(), EndOfInput);
+    InputSource& words = game().input;
+    EXPECT_EQ(words.readWord(), "Ana");
+    EXPECT_EQ(words.readWord(), "Smith");
+    EXPECT_EQ(words.readWord(), "Bo");
+    EXPECT_THROW(words.readWord(), EndOfInput);
 }
 
 TEST_F(Input, BadAnswerDropsItsLineAndRedrawsTheMenuOnce) {
@@ -92,7 +94,7 @@ TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(std::string("input '") + each.input + "'");
-        SimulatedPlatform fresh;
+        SimulatedMachine fresh;
         test_support::startFreshGame(fresh);
         fresh.type(each.input);
         EXPECT_EQ(runGame(), 0);
@@ -102,7 +104,7 @@ TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
         EXPECT_EQ(fresh.unreadInput(), 0u);
         EXPECT_FALSE(fileExists("save1.txt"));
     }
-    setPlatform(console);
+    test_support::startFreshGame(console);
 }
 
 TEST_F(Input, PauseDropsOnlyWhatIsAlreadyTyped) {

@@ -17,7 +17,7 @@ void GameSession::SetUp() {
 }
 
 void GameSession::TearDown() {
-    useCalendarDice();  // the test's own dice go with it
+    test_support::endFreshGame();  // the test's own dice go with it
     std::filesystem::current_path(previousFolder_);
     scratch_.reset();
 }
@@ -28,7 +28,7 @@ int GameSession::play(std::string_view input) {
 }
 
 void GameSession::restartProgram() {
-    test_support::resetToFreshRun();
+    test_support::startFreshGame(console);
     console.clearTranscript();
 }
 

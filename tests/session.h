@@ -8,8 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/simulated_platform.h"
+#include "fresh_game.h"
 #include "scratch_folder.h"
+#include "simulated_machine.h"
 
 namespace talvoren::testing {
 
@@ -35,7 +36,7 @@ protected:
     // How often `needle` occurs in the transcript.
     std::size_t count(std::string_view needle) const;
 
-    SimulatedPlatform console;
+    SimulatedMachine console;
     std::filesystem::path folder;
 
 private:

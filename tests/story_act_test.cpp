@@ -5,6 +5,7 @@
 
 #include "character/records.h"
 #include "combat/random.h"
+#include "console/game_context.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "transcript_text.h"
@@ -79,7 +80,7 @@ TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
     restartProgram();
     // The dice roll the top of every range, so every wander meets a Raven.
     ScriptedDice ravens({}, ScriptedDice::Afterwards::Highest);
-    setGameDice(ravens);
+    game().setDice(ravens);
     input = "4\n4\n\n\n";
     for (int fight = 0; fight < 4; ++fight) input += "1\n" + kWin;
     EXPECT_EQ(play(input + "98\n99\n"), 0);

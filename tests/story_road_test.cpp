@@ -41,8 +41,8 @@ protected:
         console.clearTranscript();
         console.type(input);
         playRoadToTown();
-        EXPECT_THROW(gameInput().readMenuNumber(), EndOfInput) << "input left unread";
-        gameInput().reset();
+        EXPECT_THROW(game().input.readMenuNumber(), EndOfInput) << "input left unread";
+        game().input.reset();
         return transcript();
     }
 

@@ -3,6 +3,7 @@
 
 #include "character/records.h"
 #include "combat/random.h"
+#include "console/game_context.h"
 #include "console/input.h"
 #include "scripted_dice.h"
 #include "session.h"
@@ -36,8 +37,8 @@ protected:
         console.clearTranscript();
         console.type(input);
         scene();
-        EXPECT_THROW(gameInput().readMenuNumber(), EndOfInput) << "input left unread";
-        gameInput().reset();
+        EXPECT_THROW(game().input.readMenuNumber(), EndOfInput) << "input left unread";
+        game().input.reset();
         return transcript();
     }
 
@@ -45,7 +46,7 @@ protected:
     // menu offers levels 16 to 20.
     void steerNextMonster(bool raven) {
         dice_ = test_support::ScriptedDice({16, 0, 0, raven ? 3 : 0});
-        setGameDice(dice_);
+        game().setDice(dice_);
     }
 
 private:

@@ -6,6 +6,7 @@
 
 #include "character/records.h"
 #include "combat/random.h"
+#include "console/game_context.h"
 #include "console/input.h"
 #include "fresh_game.h"
 #include "scripted_dice.h"
@@ -53,8 +54,8 @@ protected:
         console.clearTranscript();
         console.type(input);
         menu.scene();
-        EXPECT_THROW(gameInput().readMenuNumber(), EndOfInput) << "input left unread";
-        gameInput().reset();
+        EXPECT_THROW(game().input.readMenuNumber(), EndOfInput) << "input left unread";
+        game().input.reset();
         return transcript();
     }
 };
@@ -117,7 +118,7 @@ TEST_F(Wilderness, EachAreaFightsMonstersOfTheLevelsItNames) {
         SCOPED_TRACE(std::string(each.menu->name) + " menu, area " + std::to_string(each.choice));
         for (const auto roll : {ScriptedDice::Afterwards::Lowest, ScriptedDice::Afterwards::Highest}) {
             ScriptedDice dice({}, roll);
-            setGameDice(dice);
+            game().setDice(dice);
             actStage = each.menu->stage;
             const std::string out = playStep(*each.menu, std::to_string(each.choice) + "\n" + kFlee);
             EXPECT_EQ(encounteredLevel(out),
@@ -154,7 +155,7 @@ TEST_F(Wilderness, HeroFightsOnWithTheHealthADeathLeftUntilHealing) {
 TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
     for (const Menu* menu : {&kFirst, &kSecond}) {
         SCOPED_TRACE(menu->name);
-        test_support::resetToFreshRun();
+        test_support::startFreshGame(console);
         player.name = "Ana";
         player.level = 21;
         player.health = 5;

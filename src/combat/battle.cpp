@@ -6,6 +6,7 @@
 #include "combat/rules.h"
 #include "combat/timing_bar.h"
 #include "console/art_file.h"
+#include "console/game_context.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
 
@@ -81,7 +82,7 @@ BattlePhase phaseAfter(TurnEnd end) {
 }
 
 BattlePhase playAttackTurn() {
-    const Blows blows = rollBlows(player, enemy, gameDice());
+    const Blows blows = rollBlows(player, enemy, game().dice());
     player.lastHit = blows.hero;
     enemy.lastHit = blows.monster;
     player.lastHit = gradedAmount(runTimingBar(), player.lastHit);
@@ -102,7 +103,7 @@ BattlePhase playAttackTurn() {
 }
 
 void playHealTurn() {
-    player.lastHit = gameDice().roll(player.minDamage, player.maxDamage);
+    player.lastHit = game().dice().roll(player.minDamage, player.maxDamage);
     player.lastHit = gradedAmount(runTimingBar(), player.lastHit);
     player.health = healedHealth(player.health, player.lastHit, player.maxHealth);
     writeText("You healed: ");

@@ -5,8 +5,8 @@
 #include "character/records.h"
 #include "combat/random.h"
 #include "combat/rules.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
-#include "platform/platform.h"
 
 namespace talvoren {
 
@@ -43,22 +43,22 @@ constexpr std::int64_t kFlavourPauseMs = 2000;
 }  // namespace
 
 void printWanderingLine() {
-    printLine(kWanderingLines[static_cast<std::size_t>(gameDice().roll(0, 9)) % kWanderingLines.size()]);
+    printLine(kWanderingLines[static_cast<std::size_t>(game().dice().roll(0, 9)) % kWanderingLines.size()]);
 }
 
 void printEncounterLine() {
-    printLine(kEncounterLines[static_cast<std::size_t>(gameDice().roll(0, 9)) % kEncounterLines.size()]);
+    printLine(kEncounterLines[static_cast<std::size_t>(game().dice().roll(0, 9)) % kEncounterLines.size()]);
 }
 
 void generateEnemy(std::int32_t minLevel, std::int32_t maxLevel) {
-    Dice& dice = gameDice();
+    Dice& dice = game().dice();
     const std::int32_t level = dice.roll(minLevel, maxLevel);
     enemy.level = level;
     clearScreen();
     printWanderingLine();
-    platform().sleepMs(kFlavourPauseMs);
+    game().clock.sleepMs(kFlavourPauseMs);
     printEncounterLine();
-    platform().sleepMs(kFlavourPauseMs);
+    game().clock.sleepMs(kFlavourPauseMs);
 
     const std::int32_t kindDraw = dice.roll(0, 3);
     const std::int32_t lastHit = enemy.lastHit;

@@ -4,13 +4,14 @@
 #include "combat/battle.h"
 #include "combat/random.h"
 #include "combat/rules.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
 
 namespace talvoren {
 
 void showVictory() {
     clearScreen();
-    const Victory victory = rollVictory(player, enemy.level, gameDice());
+    const Victory victory = rollVictory(player, enemy.level, game().dice());
     if (applyVictory(player, victory)) {
         writeText("You have leveled up to ");
         writeNumber(player.level);
@@ -30,7 +31,7 @@ void showVictory() {
 
 void showDeath() {
     clearScreen();
-    const std::int32_t penalty = rollDeathPenalty(player, gameDice());
+    const std::int32_t penalty = rollDeathPenalty(player, game().dice());
     printLine("You have died");
     if (applyDeathPenalty(player, penalty)) {
         writeText("You have lost ");

@@ -1,7 +1,7 @@
 #include "combat/random.h"
 
 #include "character/arithmetic.h"
-#include "platform/platform.h"
+#include "console/game_context.h"
 
 namespace talvoren {
 
@@ -23,26 +23,11 @@ std::int32_t rollRangeAt(std::int64_t calendarSeconds, std::int32_t lo, std::int
 }
 
 std::int32_t rollRange(std::int32_t lo, std::int32_t hi) {
-    return rollRangeAt(platform().calendarSeconds(), lo, hi);
+    return rollRangeAt(game().clock.calendarSeconds(), lo, hi);
 }
 
-namespace {
-
-CalendarDice calendarDice;
-Dice* currentDice = &calendarDice;
-
-}  // namespace
-
-Dice& gameDice() {
-    return *currentDice;
-}
-
-void setGameDice(Dice& dice) {
-    currentDice = &dice;
-}
-
-void useCalendarDice() {
-    currentDice = &calendarDice;
+std::int32_t CalendarDice::roll(std::int32_t lo, std::int32_t hi) {
+    return rollRangeAt(clock_.calendarSeconds(), lo, hi);
 }
 
 double levelFactor(std::int32_t level, double f) {

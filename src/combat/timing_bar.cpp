@@ -1,7 +1,7 @@
 #include "combat/timing_bar.h"
 
 #include "character/arithmetic.h"
-#include "console/input.h"
+#include "console/game_context.h"
 #include "console/screen.h"
 #include "console/text_kit.h"
 
@@ -52,8 +52,8 @@ void drawFrame(std::int32_t filled) {
 // Keeps key mode for exactly the bar's lifetime, whatever way it is left.
 class KeyPollingScope {
 public:
-    KeyPollingScope() { gameInput().beginKeyPolling(); }
-    ~KeyPollingScope() { gameInput().endKeyPolling(); }
+    KeyPollingScope() { game().input.beginKeyPolling(); }
+    ~KeyPollingScope() { game().input.endKeyPolling(); }
     KeyPollingScope(const KeyPollingScope&) = delete;
     KeyPollingScope& operator=(const KeyPollingScope&) = delete;
 };
@@ -62,10 +62,10 @@ public:
 // the bar animates and comes back however the bar is left.
 class HiddenCursorScope {
 public:
-    HiddenCursorScope() { platform().setCursorVisible(false); }
+    HiddenCursorScope() { game().terminal.setCursorVisible(false); }
     ~HiddenCursorScope() {
         screenFlush();
-        platform().setCursorVisible(true);
+        game().terminal.setCursorVisible(true);
     }
     HiddenCursorScope(const HiddenCursorScope&) = delete;
     HiddenCursorScope& operator=(const HiddenCursorScope&) = delete;
@@ -82,24 +82,24 @@ std::int64_t nextFrameStart(std::int64_t start, std::int64_t framesDrawn, std::i
 }
 
 std::string runTimingBar() {
-    Platform& out = platform();
+    Clock& clock = game().clock;
     clearScreen();
     screenColour(TextColour::BrightWhite);
     std::string grade;
     {
         const HiddenCursorScope hiddenCursor;
         const KeyPollingScope keyMode;
-        std::int64_t start = out.steadyMs();
+        std::int64_t start = clock.steadyMs();
         std::int32_t filled = 0;
         for (std::int64_t frame = 1; grade.empty(); ++frame) {
             filled = saturatingAdd(filled, 1);
             drawFrame(filled);
-            if (gameInput().pollSpaceBar() == SpacePoll::Pressed) {
+            if (game().input.pollSpaceBar() == SpacePoll::Pressed) {
                 grade = gradeForFill(filled);
                 printLine(grade);
             }
-            start = nextFrameStart(start, frame, out.steadyMs());
-            out.sleepMs(start + frame * kBarFrameMs - out.steadyMs());
+            start = nextFrameStart(start, frame, clock.steadyMs());
+            clock.sleepMs(start + frame * kBarFrameMs - clock.steadyMs());
         }
     }
     return grade;

@@ -4,20 +4,21 @@
 #include <filesystem>
 #include <memory>
 
+#include "console/game_context.h"
 #include "console/screen.h"
 #include "console/text_kit.h"
-#include "platform/platform.h"
 
 namespace talvoren {
 
 namespace {
 
 std::unique_ptr<ReadableFile> findPicture(const std::string& path) {
-    if (auto file = platform().openForReading(path)) return file;
+    Files& files = game().files;
+    if (auto file = files.openForReading(path)) return file;
     const std::filesystem::path name(path);
-    const std::string folder = platform().installedDataFolder();
+    const std::string folder = files.dataFolder();
     if (folder.empty() || name.has_parent_path()) return nullptr;
-    return platform().openForReading((std::filesystem::path(folder) / name).string());
+    return files.openForReading((std::filesystem::path(folder) / name).string());
 }
 
 // Copies one block, dropping a CR that stands right before a LF. A CR at the

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "console/screen.h"
-#include "platform/platform.h"
 
 namespace talvoren {
 
@@ -21,10 +20,7 @@ bool isDigit(int c) {
 
 }  // namespace
 
-InputSource& gameInput() {
-    static InputSource input;
-    return input;
-}
+InputSource::InputSource(Terminal& terminal, ScreenWriter& screen) : terminal_(terminal), screen_(screen) {}
 
 void InputSource::reset() {
     buffer_.clear();
@@ -39,17 +35,17 @@ bool InputSource::fill(bool wait) {
         buffer_.clear();
         position_ = 0;
     }
-    if (wait) screenFlush();  // like a prompt tied to its output
+    if (wait) screen_.flush();  // like a prompt tied to its output
     std::array<char, 4096> chunk{};
-    const std::ptrdiff_t got = platform().readInput(chunk.data(), chunk.size(), wait);
+    const std::ptrdiff_t got = terminal_.readInput(chunk.data(), chunk.size(), wait);
     if (got < 0) {
         ended_ = true;
         return false;
     }
     // A person's Enter is echoed by the console, which starts a new row.
-    if (wait && got > 0 && platform().inputIsInteractive() &&
+    if (wait && got > 0 && terminal_.inputIsInteractive() &&
         std::memchr(chunk.data(), '\n', static_cast<std::size_t>(got)) != nullptr) {
-        screenLineEndEchoed();
+        screen_.lineEndEchoed();
     }
     buffer_.append(chunk.data(), static_cast<std::size_t>(got));
     return got > 0;
@@ -141,7 +137,7 @@ void InputSource::readOneCharacter() {
 }
 
 SpacePoll InputSource::pollSpaceBar() {
-    const DirectKey direct = platform().pollSpaceBarDirectly();
+    const DirectKey direct = terminal_.pollSpaceBarDirectly();
     if (direct != DirectKey::NotSupported) {
         return direct == DirectKey::Down ? SpacePoll::Pressed : SpacePoll::NotPressed;
     }
@@ -157,16 +153,16 @@ SpacePoll InputSource::pollSpaceBar() {
 }
 
 void InputSource::beginKeyPolling() {
-    platform().enterKeyMode();
+    terminal_.enterKeyMode();
 }
 
 void InputSource::endKeyPolling() {
-    if (platform().inputIsInteractive()) {
+    if (terminal_.inputIsInteractive()) {
         // Keys mashed after the press must not answer the next prompt.
         buffer_.clear();
         position_ = 0;
     }
-    platform().leaveKeyMode();
+    terminal_.leaveKeyMode();
 }
 
 }  // namespace talvoren

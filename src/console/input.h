@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/terminal.h"
+
 namespace talvoren {
 
 // Thrown when standard input has ended; the game then stops at once, cleanly.
@@ -13,8 +15,13 @@ struct EndOfInput {};
 
 enum class SpacePoll { NotPressed, Pressed };
 
+class ScreenWriter;
+
 class InputSource {
 public:
+    // Reads from `terminal`; before waiting for a key, flushes `screen`.
+    InputSource(Terminal& terminal, ScreenWriter& screen);
+
     // Reads one integer the way a menu does: leading white space (line ends
     // included) is skipped, then an optional sign and decimal digits. An answer
     // that is not a number, or does not fit 32 bits, has the rest of its line
@@ -38,7 +45,8 @@ public:
     void beginKeyPolling();
     void endKeyPolling();
 
-    // Forgets buffered bytes and line state (for a fresh session in tests).
+    // Forgets buffered bytes, the end of input and the line state, as if
+    // nothing had been read yet.
     void reset();
 
 private:
@@ -46,13 +54,12 @@ private:
     void consumeByte();
     bool fill(bool wait);
 
+    Terminal& terminal_;
+    ScreenWriter& screen_;
     std::string buffer_;
     std::size_t position_ = 0;
     bool ended_ = false;
     bool atLineStart_ = true;
 };
-
-// The input of the running game.
-InputSource& gameInput();
 
 }  // namespace talvoren

@@ -11,7 +11,7 @@ namespace talvoren {
 class RowFitter {
 public:
     // `width` columns (at least 1 is used); `wrapsAtLastColumn` as the
-    // console reports it (see Platform::consoleWrapsAtLastColumn).
+    // console reports it (see Terminal::wrapsAtLastColumn).
     RowFitter(int width, bool wrapsAtLastColumn);
 
     // Appends to `out` the bytes that show `text` fitted to the rows. The

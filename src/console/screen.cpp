@@ -1,119 +1,115 @@
 #include "console/screen.h"
 
-#include <optional>
-#include <string>
-
-#include "console/row_fitter.h"
+#include "console/game_context.h"
 
 namespace talvoren {
 
-namespace {
+ScreenWriter::ScreenWriter(Terminal& out) : out_(out) {}
 
-struct ScreenState {
-    unsigned owner = 0;  // platformChanges() when the width was read
-    std::optional<RowFitter> fitter;
-    std::string fitted;  // reused buffer for the fitted bytes
-};
-
-ScreenState& state() {
-    static ScreenState screen;
-    return screen;
+RowFitter* ScreenWriter::fitter() {
+    if (!widthRead_) readWidth();
+    return fitter_ ? &*fitter_ : nullptr;
 }
 
-void readWidth(ScreenState& screen, Platform& out) {
-    screen.owner = platformChanges() + 1;
-    const std::optional<int> width = out.consoleWidth();
+void ScreenWriter::readWidth() {
+    widthRead_ = true;
+    const std::optional<int> width = out_.width();
     if (width && *width > 0) {
-        screen.fitter.emplace(*width, out.consoleWrapsAtLastColumn());
+        fitter_.emplace(*width, out_.wrapsAtLastColumn());
     } else {
-        screen.fitter.reset();
+        fitter_.reset();
     }
 }
 
-// The fitter for the current back end, or nullptr when text passes as it is.
-RowFitter* fitterFor(Platform& out) {
-    ScreenState& screen = state();
-    if (screen.owner != platformChanges() + 1) readWidth(screen, out);  // a new back end (a test's)
-    return screen.fitter ? &*screen.fitter : nullptr;
-}
-
-// Lets `fit` append the fitted bytes to the reused buffer and sends them.
 template <typename Fit>
-void sendFitted(Platform& out, Fit fit) {
-    std::string& fitted = state().fitted;
-    fitted.clear();
-    fit(fitted);
-    if (!fitted.empty()) out.write(fitted);
+void ScreenWriter::sendFitted(Fit fit) {
+    fitted_.clear();
+    fit(fitted_);
+    if (!fitted_.empty()) out_.write(fitted_);
 }
 
-// Sends what the fitter holds back, before anything that must follow it.
-void release(Platform& out) {
-    if (RowFitter* fitter = fitterFor(out)) {
-        sendFitted(out, [&](std::string& fitted) { fitter->release(fitted); });
-    }
+void ScreenWriter::release() {
+    if (RowFitter* fitting = fitter()) sendFitted([&](std::string& fitted) { fitting->release(fitted); });
 }
 
-}  // namespace
-
-void screenWrite(std::string_view text) {
-    Platform& out = platform();
-    RowFitter* fitter = fitterFor(out);
-    if (fitter == nullptr) {
-        out.write(text);
+void ScreenWriter::write(std::string_view text) {
+    RowFitter* fitting = fitter();
+    if (fitting == nullptr) {
+        out_.write(text);
         return;
     }
-    sendFitted(out, [&](std::string& fitted) { fitter->put(text, fitted); });
+    sendFitted([&](std::string& fitted) { fitting->put(text, fitted); });
+}
+
+void ScreenWriter::writeAsIs(std::string_view text) {
+    if (RowFitter* fitting = fitter()) {
+        sendFitted([&](std::string& fitted) { fitting->passedThrough(text, fitted); });
+    }
+    out_.write(text);
+}
+
+void ScreenWriter::rule(std::string_view rule) {
+    RowFitter* fitting = fitter();
+    if (fitting == nullptr) {
+        out_.write(rule);
+        return;
+    }
+    sendFitted([&](std::string& fitted) { fitting->rule(static_cast<int>(rule.size()), fitted); });
+}
+
+void ScreenWriter::flush() {
+    release();
+    out_.flush();
+}
+
+void ScreenWriter::clear() {
+    release();
+    out_.clearScreen();
+    readWidth();
+}
+
+void ScreenWriter::home() {
+    release();
+    out_.homeCursor();
+    if (RowFitter* fitting = fitter()) fitting->cursorAtRowStart();
+}
+
+void ScreenWriter::colour(TextColour colour) {
+    release();
+    out_.setTextColour(colour);
+}
+
+void ScreenWriter::lineEndEchoed() {
+    release();
+    if (RowFitter* fitting = fitter()) fitting->cursorAtRowStart();
+}
+
+void screenWrite(std::string_view text) {
+    game().screen.write(text);
 }
 
 void screenWriteAsIs(std::string_view text) {
-    Platform& out = platform();
-    RowFitter* fitter = fitterFor(out);
-    if (fitter != nullptr) {
-        sendFitted(out, [&](std::string& fitted) { fitter->passedThrough(text, fitted); });
-    }
-    out.write(text);
+    game().screen.writeAsIs(text);
 }
 
 void screenRule(std::string_view rule) {
-    Platform& out = platform();
-    RowFitter* fitter = fitterFor(out);
-    if (fitter == nullptr) {
-        out.write(rule);
-        return;
-    }
-    sendFitted(out, [&](std::string& fitted) { fitter->rule(static_cast<int>(rule.size()), fitted); });
+    game().screen.rule(rule);
 }
 
 void screenFlush() {
-    Platform& out = platform();
-    release(out);
-    out.flush();
+    game().screen.flush();
 }
 
 void screenClear() {
-    Platform& out = platform();
-    release(out);
-    out.clearScreen();
-    readWidth(state(), out);
+    game().screen.clear();
 }
 
 void screenHome() {
-    Platform& out = platform();
-    release(out);
-    out.homeCursor();
-    if (RowFitter* fitter = fitterFor(out)) fitter->cursorAtRowStart();
+    game().screen.home();
 }
 
 void screenColour(TextColour colour) {
-    Platform& out = platform();
-    release(out);
-    out.setTextColour(colour);
-}
-
-void screenLineEndEchoed() {
-    Platform& out = platform();
-    release(out);
-    if (RowFitter* fitter = fitterFor(out)) fitter->cursorAtRowStart();
+    game().screen.colour(colour);
 }
 
 }  // namespace talvoren

@@ -1,6 +1,6 @@
 #include "console/text_kit.h"
 
-#include "console/input.h"
+#include "console/game_context.h"
 #include "console/screen.h"
 
 namespace talvoren {
@@ -43,14 +43,14 @@ void showDialogue(std::string_view speaker, std::string_view text) {
 void pauseForEnter() {
     printLine("Press ENTER to continue...");
     writeText("> ");
-    InputSource& input = gameInput();
+    InputSource& input = game().input;
     input.dropRestOfStartedLine();
     input.readOneCharacter();
 }
 
 std::int32_t readMenuChoice() {
     writeText("> ");
-    return gameInput().readMenuNumber().value_or(kNotOnAnyMenu);
+    return game().input.readMenuNumber().value_or(kNotOnAnyMenu);
 }
 
 void showSpeechScreen(std::string_view speaker, std::string_view text) {

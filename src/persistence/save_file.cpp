@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "character/arithmetic.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
-#include "platform/platform.h"
 
 namespace talvoren {
 
@@ -79,8 +79,8 @@ bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progres
 
 SaveOutcome writeSaveFile() {
     const Progress progress{actStage, sceneStep, questCounter};
-    SaveOutcome outcome = platform().replaceFileAtomically(
-        kSaveFileName, formatSave(player, progress, platform().textLineEnd()));
+    SaveOutcome outcome =
+        game().files.replace(kSaveFileName, formatSave(player, progress, game().files.lineEnd()));
     if (!outcome.saved && outcome.reason.empty()) outcome.reason = "Unknown error";
     return outcome;
 }
@@ -102,7 +102,7 @@ namespace {
 // the line limit (splitSaveLines cuts it exactly), so a huge file costs little.
 // False when the file cannot be opened or a read fails part way.
 bool readSaveFile(std::string& contents) {
-    const std::unique_ptr<ReadableFile> file = platform().openForReading(kSaveFileName);
+    const std::unique_ptr<ReadableFile> file = game().files.openForReading(kSaveFileName);
     if (!file) return false;
     std::array<char, 64 * 1024> block{};
     std::size_t lineEnds = 0;

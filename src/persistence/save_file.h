@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "character/records.h"
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace talvoren {
 

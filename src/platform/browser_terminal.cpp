@@ -13,9 +13,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/line_discipline.h"
-#include "platform/platform.h"
 #include "platform/posix_files.h"
+#include "platform/terminal.h"
 
 namespace talvoren {
 
@@ -63,10 +65,10 @@ std::string takeJsString(const char* text) {
     return copy;
 }
 
-class BrowserTerminal final : public Platform {
+// The terminal and the clock are one: a pause shows what was written first
+// and echoes keys typed meanwhile.
+class BrowserTerminal final : public Terminal, public Clock {
 public:
-    BrowserTerminal() : pictureFolder_(takeJsString(installedPictureFolder())) {}
-
     void write(std::string_view text) override {
         pending_.append(text);
         if (pending_.size() >= kFlushThreshold) flush();
@@ -94,7 +96,7 @@ public:
     void homeCursor() override { pending_ += "\x1b[H"; }
 
     // The page fits the terminal to its window, so this is read afresh.
-    std::optional<int> consoleWidth() override {
+    std::optional<int> width() override {
         const int columns = terminalColumns();
         if (columns <= 0) return std::nullopt;
         return columns;
@@ -143,10 +145,38 @@ public:
         keys_.leaveKeyMode();
     }
 
+private:
+    static constexpr std::size_t kFlushThreshold = 64 * 1024;
+
+    // Keys typed while the game was busy (a pause, a sleep) are echoed as
+    // soon as it looks, as a terminal would have echoed them at once.
+    void echoTypedKeys() {
+        std::array<char, 4096> typed{};
+        for (;;) {
+            const std::size_t got = takeTypedKeys(typed.data(), typed.size());
+            if (got == 0) break;
+            write(keys_.feed(std::string_view(typed.data(), got)));
+        }
+        flush();
+    }
+
+    std::string pending_;
+    LineDiscipline keys_;
+};
+
+// The page's files live in memory, kept in IndexedDB between visits.
+class BrowserFiles final : public Files {
+public:
+    BrowserFiles() : pictureFolder_(takeJsString(installedPictureFolder())) {}
+
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+        return openForReadingPosix(path);
+    }
+
     // The save is made only once IndexedDB holds it. When the browser refuses,
     // the page's copy goes back to what IndexedDB still has, so that Load Game
     // finds the same save before and after a reload.
-    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
+    SaveOutcome replace(const std::string& path, std::string_view contents) override {
         const std::optional<std::string> previous = readWholeFile(path);
         const SaveOutcome outcome = replaceFileAtomicallyPosix(path, contents);
         if (!outcome.saved) return outcome;
@@ -160,11 +190,9 @@ public:
         return {false, refused};
     }
 
-    std::string installedDataFolder() override { return pictureFolder_; }
+    std::string dataFolder() override { return pictureFolder_; }
 
 private:
-    static constexpr std::size_t kFlushThreshold = 64 * 1024;
-
     // Empty when IndexedDB holds the save folder, else why it does not.
     static std::string storeInBrowser() {
         std::array<char, 512> problem{};
@@ -184,28 +212,27 @@ private:
         return contents;
     }
 
-    // Keys typed while the game was busy (a pause, a sleep) are echoed as
-    // soon as it looks, as a terminal would have echoed them at once.
-    void echoTypedKeys() {
-        std::array<char, 4096> typed{};
-        for (;;) {
-            const std::size_t got = takeTypedKeys(typed.data(), typed.size());
-            if (got == 0) break;
-            write(keys_.feed(std::string_view(typed.data(), got)));
-        }
-        flush();
-    }
-
     std::string pictureFolder_;
-    std::string pending_;
-    LineDiscipline keys_;
 };
+
+BrowserTerminal& browserTerminal() {
+    static BrowserTerminal terminal;
+    return terminal;
+}
 
 }  // namespace
 
-Platform& nativePlatform() {
-    static BrowserTerminal terminal;
-    return terminal;
+Terminal& nativeTerminal() {
+    return browserTerminal();
+}
+
+Clock& nativeClock() {
+    return browserTerminal();
+}
+
+Files& nativeFiles() {
+    static BrowserFiles files;
+    return files;
 }
 
 }  // namespace talvoren

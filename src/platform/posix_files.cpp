@@ -229,5 +229,4 @@ std::string installedDataFolderPosix() {
     return {};
 #endif
 }
-
 }  // namespace talvoren

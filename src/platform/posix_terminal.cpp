@@ -22,8 +22,10 @@
 #include <cstring>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/posix_files.h"
+#include "platform/terminal.h"
 
 namespace talvoren {
 
@@ -178,7 +180,8 @@ bool terminalWantsEscapes() {
     return term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
 }
 
-class PosixTerminal final : public Platform {
+// The terminal and the clock are one: a pause shows what was written first.
+class PosixTerminal final : public Terminal, public Clock {
 public:
     PosixTerminal() : escapes_(terminalWantsEscapes()), interactive_(::isatty(STDIN_FILENO) != 0) {
         escapesEnabled = escapes_ ? 1 : 0;
@@ -247,7 +250,7 @@ public:
 
     void homeCursor() override { control("\x1b[H"); }
 
-    std::optional<int> consoleWidth() override {
+    std::optional<int> width() override {
         if (::isatty(STDOUT_FILENO) == 0) return std::nullopt;
         struct winsize size {};
         if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return std::nullopt;
@@ -333,16 +336,6 @@ public:
         keyModeActive = 0;
     }
 
-    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
-        return replaceFileAtomicallyPosix(path, contents);
-    }
-
-    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
-        return openForReadingPosix(path);
-    }
-
-    std::string installedDataFolder() override { return installedDataFolderPosix(); }
-
 private:
     static constexpr std::size_t kFlushThreshold = 64 * 1024;
 
@@ -384,11 +377,35 @@ private:
     const char* colourAtClear_ = "";
 };
 
-}  // namespace
+class PosixFiles final : public Files {
+public:
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+        return openForReadingPosix(path);
+    }
+    SaveOutcome replace(const std::string& path, std::string_view contents) override {
+        return replaceFileAtomicallyPosix(path, contents);
+    }
+    std::string dataFolder() override { return installedDataFolderPosix(); }
+};
 
-Platform& nativePlatform() {
+PosixTerminal& posixTerminal() {
     static PosixTerminal terminal;
     return terminal;
+}
+
+}  // namespace
+
+Terminal& nativeTerminal() {
+    return posixTerminal();
+}
+
+Clock& nativeClock() {
+    return posixTerminal();
+}
+
+Files& nativeFiles() {
+    static PosixFiles files;
+    return files;
 }
 
 }  // namespace talvoren

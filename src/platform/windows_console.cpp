@@ -22,7 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/terminal.h"
 #include "platform/windows_files.h"
 
 namespace talvoren {
@@ -117,7 +119,8 @@ private:
     std::shared_ptr<State> state_;
 };
 
-class WindowsConsole final : public Platform {
+// The console and the clock are one: a pause shows what was written first.
+class WindowsConsole final : public Terminal, public Clock {
 public:
     WindowsConsole()
         : out_(::GetStdHandle(STD_OUTPUT_HANDLE)),
@@ -207,7 +210,7 @@ public:
 
     // The screen buffer's width, which is what the console wraps at (not the
     // window's, which may show only part of it).
-    std::optional<int> consoleWidth() override {
+    std::optional<int> width() override {
         if (!outputIsConsole_) return std::nullopt;
         CONSOLE_SCREEN_BUFFER_INFO info{};
         if (::GetConsoleScreenBufferInfo(out_, &info) == 0 || info.dwSize.X <= 0) return std::nullopt;
@@ -216,7 +219,7 @@ public:
 
     // A console wraps as soon as the last column is written, unless it waits
     // for the next character (DISABLE_NEWLINE_AUTO_RETURN) or does not wrap.
-    bool consoleWrapsAtLastColumn() override {
+    bool wrapsAtLastColumn() override {
         DWORD mode = 0;
         if (!outputIsConsole_ || ::GetConsoleMode(out_, &mode) == 0) return true;
         return (mode & ENABLE_WRAP_AT_EOL_OUTPUT) != 0 && (mode & kDisableNewlineAutoReturn) == 0;
@@ -315,14 +318,6 @@ public:
         // Down now, or pressed since the previous poll.
         return ::GetAsyncKeyState(VK_SPACE) != 0 ? DirectKey::Down : DirectKey::Up;
     }
-
-    std::string_view textLineEnd() const override { return "\r\n"; }
-
-    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override {
-        return replaceFileAtomicallyWindows(path, contents);
-    }
-
-    std::string installedDataFolder() override { return installedDataFolderWindows(); }
 
 private:
     static constexpr std::size_t kFlushThreshold = 64 * 1024;
@@ -424,11 +419,36 @@ private:
     std::shared_ptr<BackgroundReader> reader_;
 };
 
-}  // namespace
+class WindowsFiles final : public Files {
+public:
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+        return openRegularFileWithStdio(path);
+    }
+    SaveOutcome replace(const std::string& path, std::string_view contents) override {
+        return replaceFileAtomicallyWindows(path, contents);
+    }
+    std::string dataFolder() override { return installedDataFolderWindows(); }
+    std::string_view lineEnd() const override { return "\r\n"; }
+};
 
-Platform& nativePlatform() {
+WindowsConsole& windowsConsole() {
     static WindowsConsole console;
     return console;
+}
+
+}  // namespace
+
+Terminal& nativeTerminal() {
+    return windowsConsole();
+}
+
+Clock& nativeClock() {
+    return windowsConsole();
+}
+
+Files& nativeFiles() {
+    static WindowsFiles files;
+    return files;
 }
 
 }  // namespace talvoren

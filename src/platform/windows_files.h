@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 
 namespace talvoren {
 

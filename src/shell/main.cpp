@@ -1,7 +1,14 @@
-#include "platform/platform.h"
+#include "combat/random.h"
+#include "console/game_context.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/terminal.h"
 #include "shell/shell.h"
 
 int main() {
-    talvoren::setPlatform(talvoren::nativePlatform());
-    return talvoren::runGame();
+    using namespace talvoren;
+    CalendarDice dice(nativeClock());
+    GameContext context(nativeTerminal(), nativeClock(), nativeFiles(), dice);
+    const GameScope scope(context);
+    return runGame();
 }

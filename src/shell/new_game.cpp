@@ -1,5 +1,5 @@
 #include "character/records.h"
-#include "console/input.h"
+#include "console/game_context.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
 #include "shell/shell.h"
@@ -39,7 +39,7 @@ void startNewGame() {
     clearScreen();
     showDialogue("Cyrus", "Hello Traveller!\nWhat is your name?\n** SPACES ARE NOT ALLOWED **");
     writeText("> ");
-    loadedPlayer.name = gameInput().readWord();
+    loadedPlayer.name = game().input.readWord();
     if (backstoryEnabled) tellBackstory();
     showSpeechScreen("Cyrus",
                      "Dubistrum has been waiting for you!\nHe is in the next town over, about 5 "

@@ -1,9 +1,9 @@
 #include "shell/shell.h"
 
 #include "character/records.h"
+#include "console/game_context.h"
 #include "console/input.h"
 #include "console/screen.h"
-#include "platform/platform.h"
 
 namespace talvoren {
 
@@ -36,8 +36,8 @@ void runShell() {
     gameRunning = true;
     backstoryEnabled = true;
     tutorialEnabled = true;
-    platform().requestWindowSize(kWindowWidth, kWindowHeight);
-    platform().setTitle(kWindowTitle);
+    game().terminal.requestWindowSize(kWindowWidth, kWindowHeight);
+    game().terminal.setTitle(kWindowTitle);
     while (gameRunning) {
         switch (static_cast<Screen>(currentScreen)) {
             case Screen::MainMenu: showMainMenu(); break;

@@ -1,20 +1,30 @@
 #include "fresh_game.h"
 
 #include "character/records.h"
-#include "combat/random.h"
-#include "console/input.h"
 
 namespace talvoren::test_support {
 
-void resetToFreshRun() {
-    resetGameState();
-    gameInput().reset();
-    useCalendarDice();
+namespace {
+
+std::unique_ptr<FreshGame>& lastStarted() {
+    static std::unique_ptr<FreshGame> game;
+    return game;
 }
 
-void startFreshGame(SimulatedPlatform& console) {
-    resetToFreshRun();
-    setPlatform(console);
+}  // namespace
+
+FreshGame::FreshGame(SimulatedMachine& machine)
+    : dice_(machine), context_(machine, machine, machine, dice_), scope_(context_) {
+    resetGameState();
+}
+
+void startFreshGame(SimulatedMachine& machine) {
+    endFreshGame();
+    lastStarted() = std::make_unique<FreshGame>(machine);
+}
+
+void endFreshGame() {
+    lastStarted().reset();
 }
 
 }  // namespace talvoren::test_support

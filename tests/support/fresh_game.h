@@ -1,15 +1,36 @@
 // A fresh run of the game for tests and fuzz harnesses.
 #pragma once
 
-#include "platform/simulated_platform.h"
+#include <memory>
+
+#include "combat/random.h"
+#include "console/game_context.h"
+#include "simulated_machine.h"
 
 namespace talvoren::test_support {
 
-// Puts every game record, the shared input and the fights' dice back as a
-// new run of the program finds them.
-void resetToFreshRun();
+// One run of the program on a simulated machine: the game records as a new
+// run finds them, the machine's console, clock and files, its own input and
+// screen, and the calendar dice of its clock. The game plays on it while it
+// lives.
+class FreshGame {
+public:
+    explicit FreshGame(SimulatedMachine& machine);
+    FreshGame(const FreshGame&) = delete;
+    FreshGame& operator=(const FreshGame&) = delete;
 
-// resetToFreshRun, then the game plays on `console`.
-void startFreshGame(SimulatedPlatform& console);
+    GameContext& context() { return context_; }
+
+private:
+    CalendarDice dice_;
+    GameContext context_;
+    GameScope scope_;
+};
+
+// Starts a FreshGame on `machine` that lasts until the next call (or
+// endFreshGame): the usual start of a test.
+void startFreshGame(SimulatedMachine& machine);
+// Ends the game that startFreshGame started, if any.
+void endFreshGame();
 
 }  // namespace talvoren::test_support

@@ -1,15 +1,12 @@
-#include "platform/platform.h"
-
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/files.h"
+
 namespace talvoren {
 
 namespace {
-
-Platform* current = nullptr;
-unsigned changes = 0;
 
 class StdioFile final : public ReadableFile {
 public:
@@ -30,21 +27,7 @@ private:
 
 }  // namespace
 
-Platform& platform() {
-    if (current == nullptr) current = &nativePlatform();
-    return *current;
-}
-
-void setPlatform(Platform& backEnd) {
-    current = &backEnd;
-    ++changes;
-}
-
-unsigned platformChanges() {
-    return changes;
-}
-
-std::unique_ptr<ReadableFile> Platform::openForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> openRegularFileWithStdio(const std::string& path) {
     // Opening a pipe or a device could wait for ever or never end; only plain files are read.
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return nullptr;

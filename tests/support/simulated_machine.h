@@ -1,5 +1,7 @@
-// A console for tests: a virtual clock that sleeping advances at once,
-// scripted keys that arrive at chosen moments, and captured output.
+// The machine of the tests: a console with scripted keys that arrive at
+// chosen moments and captured output, a virtual clock that sleeping
+// advances at once, and the real files of the working folder with failures
+// that a test can call for.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +11,16 @@
 #include <utility>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/terminal.h"
 
 namespace talvoren {
 
-class SimulatedPlatform final : public Platform {
+class SimulatedMachine final : public Terminal, public Clock, public Files {
 public:
     // Calendar second at virtual time 0 (pinned so draws repeat).
-    explicit SimulatedPlatform(std::int64_t startSecond = 1'700'000'000);
+    explicit SimulatedMachine(std::int64_t startSecond = 1'700'000'000);
 
     // Input available from the start, as piped into the game.
     void type(std::string_view bytes) { typeAt(nowMs_, bytes); }
@@ -60,6 +64,18 @@ public:
     std::size_t inputReads() const { return reads_; }
     // Every byte of game text and markers written, kept or not.
     std::size_t outputBytes() const { return outputBytes_; }
+    // A slow terminal: every flush takes `drawMs` of virtual time, and the
+    // flush numbered `stallAfter` (from 0) is followed by a stall of
+    // `stallMs`, as after Ctrl-Z and fg.
+    void setDrawTime(std::int64_t drawMs, int stallAfter = -1, std::int64_t stallMs = 0) {
+        drawMs_ = drawMs;
+        stallAfter_ = stallAfter;
+        stallMs_ = stallMs;
+    }
+    // Notes the virtual time of every write and every cursor home from now on.
+    void noteTimes() { notingTimes_ = true; }
+    const std::vector<std::pair<std::int64_t, std::string>>& timedWrites() const { return timedWrites_; }
+    const std::vector<std::int64_t>& homeTimes() const { return homeTimes_; }
     // Pretends the game is installed with its pictures in `folder`.
     void setInstalledDataFolder(std::string folder) { installedDataFolder_ = std::move(folder); }
 
@@ -77,13 +93,13 @@ public:
     std::size_t unreadInput() const;
     int flushCount() const { return flushes_; }
 
-    void write(std::string_view text) override { record(text); }
-    void flush() override { ++flushes_; }
+    void write(std::string_view text) override;
+    void flush() override;
     void clearScreen() override { marker("<clear>"); }
     void setTextColour(TextColour colour) override;
-    void homeCursor() override { marker("<home>"); }
-    std::optional<int> consoleWidth() override { return width_; }
-    bool consoleWrapsAtLastColumn() override { return wrapsAtLastColumn_; }
+    void homeCursor() override;
+    std::optional<int> width() override { return width_; }
+    bool wrapsAtLastColumn() override { return wrapsAtLastColumn_; }
     void setCursorVisible(bool visible) override;
     void setTitle(std::string_view title) override;
     void requestWindowSize(int widthPixels, int heightPixels) override;
@@ -94,9 +110,9 @@ public:
     bool inputIsInteractive() override { return interactive_; }
     void enterKeyMode() override;
     void leaveKeyMode() override;
-    SaveOutcome replaceFileAtomically(const std::string& path, std::string_view contents) override;
+    SaveOutcome replace(const std::string& path, std::string_view contents) override;
     std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
-    std::string installedDataFolder() override { return installedDataFolder_; }
+    std::string dataFolder() override { return installedDataFolder_; }
 
 private:
     struct Arrival {
@@ -128,6 +144,12 @@ private:
     std::size_t reads_ = 0;
     std::size_t outputBytes_ = 0;
     std::string installedDataFolder_;
+    std::int64_t drawMs_ = 0;
+    int stallAfter_ = -1;
+    std::int64_t stallMs_ = 0;
+    bool notingTimes_ = false;
+    std::vector<std::pair<std::int64_t, std::string>> timedWrites_;
+    std::vector<std::int64_t> homeTimes_;
 };
 
 }  // namespace talvoren

@@ -1,4 +1,4 @@
-#include "platform/simulated_platform.h"
+#include "simulated_machine.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,16 +8,16 @@
 
 namespace talvoren {
 
-SimulatedPlatform::SimulatedPlatform(std::int64_t startSecond) : startSecond_(startSecond) {}
+SimulatedMachine::SimulatedMachine(std::int64_t startSecond) : startSecond_(startSecond) {}
 
-void SimulatedPlatform::typeAt(std::int64_t atMs, std::string_view bytes) {
+void SimulatedMachine::typeAt(std::int64_t atMs, std::string_view bytes) {
     // Keep arrivals in time order; equal times keep the order they were typed.
     auto later = std::upper_bound(input_.begin(), input_.end(), atMs,
                                   [](std::int64_t at, const Arrival& arrival) { return at < arrival.atMs; });
     input_.insert(later, Arrival{atMs, std::string(bytes)});
 }
 
-std::vector<std::string> SimulatedPlatform::screens() const {
+std::vector<std::string> SimulatedMachine::screens() const {
     std::vector<std::string> result(1);
     std::string_view rest = transcript_;
     for (std::size_t at = rest.find("<clear>"); at != std::string_view::npos; at = rest.find("<clear>")) {
@@ -29,24 +29,24 @@ std::vector<std::string> SimulatedPlatform::screens() const {
     return result;
 }
 
-std::size_t SimulatedPlatform::unreadInput() const {
+std::size_t SimulatedMachine::unreadInput() const {
     std::size_t total = 0;
     for (const Arrival& arrival : input_) total += arrival.bytes.size();
     return total;
 }
 
-void SimulatedPlatform::marker(std::string_view text) {
+void SimulatedMachine::marker(std::string_view text) {
     if (showControls_) record(text);
 }
 
-void SimulatedPlatform::record(std::string_view text) {
+void SimulatedMachine::record(std::string_view text) {
     outputBytes_ += text.size();
     transcript_.append(text);
     const std::size_t limit = budget_.transcriptBytes;
     if (limit != 0 && transcript_.size() > 2 * limit) transcript_.erase(0, transcript_.size() - limit);
 }
 
-bool SimulatedPlatform::inputBudgetSpent() {
+bool SimulatedMachine::inputBudgetSpent() {
     ++reads_;
     if ((budget_.reads != 0 && reads_ > budget_.reads) ||
         (budget_.virtualMs != 0 && nowMs_ >= budget_.virtualMs)) {
@@ -55,30 +55,45 @@ bool SimulatedPlatform::inputBudgetSpent() {
     return budgetSpent_;
 }
 
-void SimulatedPlatform::setTextColour(TextColour colour) {
+void SimulatedMachine::write(std::string_view text) {
+    if (notingTimes_) timedWrites_.emplace_back(nowMs_, text);
+    record(text);
+}
+
+void SimulatedMachine::flush() {
+    sleepMs(drawMs_);
+    if (flushes_++ == stallAfter_) sleepMs(stallMs_);
+}
+
+void SimulatedMachine::homeCursor() {
+    if (notingTimes_) homeTimes_.push_back(nowMs_);
+    marker("<home>");
+}
+
+void SimulatedMachine::setTextColour(TextColour colour) {
     colour_ = colour;
     marker("<colour " + std::to_string(static_cast<int>(colour)) + ">");
 }
 
-void SimulatedPlatform::setCursorVisible(bool visible) {
+void SimulatedMachine::setCursorVisible(bool visible) {
     if (!width_) return;
     cursorVisible_ = visible;
     marker(visible ? "<cursor shown>" : "<cursor hidden>");
 }
 
-void SimulatedPlatform::setTitle(std::string_view title) {
+void SimulatedMachine::setTitle(std::string_view title) {
     marker("<title " + std::string(title) + ">");
 }
 
-void SimulatedPlatform::requestWindowSize(int widthPixels, int heightPixels) {
+void SimulatedMachine::requestWindowSize(int widthPixels, int heightPixels) {
     marker("<window " + std::to_string(widthPixels) + "x" + std::to_string(heightPixels) + ">");
 }
 
-void SimulatedPlatform::sleepMs(std::int64_t milliseconds) {
+void SimulatedMachine::sleepMs(std::int64_t milliseconds) {
     if (milliseconds > 0) nowMs_ += milliseconds;
 }
 
-std::ptrdiff_t SimulatedPlatform::readInput(char* buffer, std::size_t capacity, bool wait) {
+std::ptrdiff_t SimulatedMachine::readInput(char* buffer, std::size_t capacity, bool wait) {
     if (inputBudgetSpent() || input_.empty()) return -1;
     if (input_.front().atMs > nowMs_) {
         if (!wait) return 0;
@@ -97,12 +112,12 @@ std::ptrdiff_t SimulatedPlatform::readInput(char* buffer, std::size_t capacity, 
     return static_cast<std::ptrdiff_t>(count);
 }
 
-void SimulatedPlatform::enterKeyMode() {
+void SimulatedMachine::enterKeyMode() {
     inKeyMode_ = true;
     ++keyModeEntries_;
 }
 
-void SimulatedPlatform::leaveKeyMode() {
+void SimulatedMachine::leaveKeyMode() {
     if (interactive_) {
         // A terminal drops what was typed and not read.
         while (!input_.empty() && input_.front().atMs <= nowMs_) input_.pop_front();
@@ -130,7 +145,7 @@ private:
 
 }  // namespace
 
-SaveOutcome SimulatedPlatform::replaceFileAtomically(const std::string& path, std::string_view contents) {
+SaveOutcome SimulatedMachine::replace(const std::string& path, std::string_view contents) {
     if (!saveFailure_.empty()) return {false, saveFailure_};
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return {false, "Is a directory"};
@@ -152,9 +167,9 @@ SaveOutcome SimulatedPlatform::replaceFileAtomically(const std::string& path, st
     return {false, reason};
 }
 
-std::unique_ptr<ReadableFile> SimulatedPlatform::openForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> SimulatedMachine::openForReading(const std::string& path) {
     if (std::find(unopenable_.begin(), unopenable_.end(), path) != unopenable_.end()) return nullptr;
-    std::unique_ptr<ReadableFile> file = Platform::openForReading(path);
+    std::unique_ptr<ReadableFile> file = openRegularFileWithStdio(path);
     for (const auto& [shortPath, bytes] : shortReads_) {
         if (file && shortPath == path) return std::make_unique<ShortFile>(std::move(file), bytes);
     }
