@@ -62,6 +62,26 @@ if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
                       "${PROJECT_VERSION}: add an entry for ${PROJECT_VERSION} at the top of CHANGELOG")
 endif()
 
+# The manual's date is the top entry's date, as its trailer line gives it
+# (" -- Name <mail>  Mon, 07 Dec 2026 10:00:00 +0000").
+file(STRINGS ${talvoren_changelog_source} talvoren_changelog_trailers REGEX "^ -- ")
+list(GET talvoren_changelog_trailers 0 talvoren_changelog_trailer)
+set(talvoren_months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+if(NOT talvoren_changelog_trailer MATCHES ">  [A-Z][a-z][a-z], ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) ")
+  message(FATAL_ERROR "The top CHANGELOG entry's trailer has no date: ${talvoren_changelog_trailer}")
+endif()
+set(talvoren_day ${CMAKE_MATCH_1})
+set(talvoren_year ${CMAKE_MATCH_3})
+list(FIND talvoren_months ${CMAKE_MATCH_2} talvoren_month)
+if(talvoren_month LESS 0)
+  message(FATAL_ERROR "The top CHANGELOG entry's date has no month: ${talvoren_changelog_trailer}")
+endif()
+math(EXPR talvoren_month "${talvoren_month} + 1")
+if(talvoren_month LESS 10)
+  set(talvoren_month "0${talvoren_month}")
+endif()
+set(TALVOREN_RELEASE_DATE "${talvoren_year}-${talvoren_month}-${talvoren_day}")
+
 # The licence: its copyright line and its text, written once in LICENSE.
 file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE talvoren_license_lines)
 set(talvoren_copyright "")

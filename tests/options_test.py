@@ -1,0 +1,66 @@
+"""The real binary's options: answered before the game starts, so none of
+them draws a screen, changes the terminal or makes a save.
+
+Usage: options_test.py GAME_BINARY   (standard library only)
+"""
+import os
+import pty
+import subprocess
+import sys
+import tempfile
+import termios
+import unittest
+
+GAME = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else None
+
+
+def run(arguments, **extra):
+    return subprocess.run([GAME, *arguments], capture_output=True, timeout=30, **extra)
+
+
+class Options(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.addCleanup(self.folder.cleanup)
+
+    def test_version_and_help_answer_and_leave_the_folder_as_it_was(self):
+        version = run(["--version"], cwd=self.folder.name, stdin=subprocess.DEVNULL)
+        self.assertEqual((version.returncode, version.stdout, version.stderr), (0, b"talvoren 0.1.0\n", b""))
+        helped = run(["--help"], cwd=self.folder.name, stdin=subprocess.DEVNULL)
+        self.assertEqual(helped.returncode, 0)
+        self.assertTrue(helped.stdout.startswith(b"usage: talvoren [--help | --version]\n"), helped.stdout)
+        self.assertIn(b"--version", helped.stdout)
+        self.assertEqual(os.listdir(self.folder.name), [])
+
+    def test_bad_arguments_are_usage_errors_on_standard_error(self):
+        for arguments, complaint in [
+            (["--bogus"], b"talvoren: unknown option '--bogus'\n"),
+            (["--version", "extra"], b"talvoren: unexpected argument 'extra'\n"),
+            (["-"], b"talvoren: unknown option '-'\n"),
+            ([""], b"talvoren: unknown option ''\n"),
+            (["x" * 100_000], b"talvoren: unknown option '" + b"x" * 64 + b"...'\n"),
+        ]:
+            with self.subTest(arguments=[a[:20] for a in arguments]):
+                result = run(arguments, cwd=self.folder.name, input=b"1\nAna\n")
+                self.assertEqual(result.returncode, 2)
+                self.assertEqual(result.stdout, b"")
+                self.assertEqual(result.stderr, complaint + b"usage: talvoren [--help | --version]\n")
+        self.assertEqual(os.listdir(self.folder.name), [], "a usage error must not start a game")
+
+    def test_on_a_terminal_the_answer_is_plain_text_and_the_modes_stay(self):
+        parent, child = pty.openpty()
+        self.addCleanup(os.close, parent)
+        before = termios.tcgetattr(child)
+        with os.fdopen(child, "rb+", buffering=0) as tty:
+            result = subprocess.run(
+                [GAME, "--version"], stdin=tty, stdout=tty, stderr=tty, cwd=self.folder.name,
+                env={**os.environ, "TERM": "xterm"}, timeout=30)
+            after = termios.tcgetattr(tty)
+        seen = os.read(parent, 4096)
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(seen, b"talvoren 0.1.0\r\n", "no escape sequence, no alternate screen")
+        self.assertEqual(after, before)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
