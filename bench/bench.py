@@ -217,6 +217,19 @@ def bench_start(paths, runs, workdir):
     return times, memory
 
 
+def bench_version(paths, runs):
+    """Spawn-to-exit times of `talvoren --version` and of the hello-world floor."""
+    times = {"talvoren": [], "hello_floor": []}
+    for _ in range(runs):  # interleaved, so both see the same machine load
+        for name, argv in (("talvoren", [paths["talvoren"], "--version"]), ("hello_floor", [paths["hello_floor"]])):
+            started = time.monotonic()
+            done = subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=10)
+            times[name].append((time.monotonic() - started) * 1000.0)
+            if done.returncode != 0 or done.stdout != b"talvoren 0.1.0\n":
+                raise BenchError(f"{argv} printed {done.stdout!r}, status {done.returncode}")
+    return times["talvoren"], times["hello_floor"]
+
+
 def bench_wrap(paths, runs):
     """Microseconds per long speech screen, fitted to 80 columns and unfitted."""
     fitted, unfitted, size = [], [], 0
@@ -481,7 +494,7 @@ def main():
     release = os.path.abspath(args.release)
     paths = {name: os.path.join(release, name)
              for name in ("talvoren", "menu_floor", "menu_floor_bare", "bar_floor", "art_driver",
-                          "peak_rss", "wrap_driver")}
+                          "peak_rss", "wrap_driver", "hello_floor")}
     paths["release"] = release
     for name, path in paths.items():
         if not os.path.exists(path):
@@ -511,6 +524,12 @@ def main():
         row("Start-up to menu prompt, 80 columns", f"{median(nt):.2f} ms", spread(nt, "ms", 2),
             f"120 columns {median(gt):.2f} ms ({median(nt) / median(gt):.2f}x)", "<= 1.5x floor",
             median(nt) <= 1.5 * median(ft))
+
+        print("--version ...", file=sys.stderr)
+        vt, ht = bench_version(paths, max(30, runs * 8))
+        row("Start-up of --version to exit", f"{median(vt):.2f} ms", spread(vt, "ms", 2),
+            f"hello-world floor {median(ht):.2f} ms ({median(vt) / median(ht):.2f}x)", "<= 1.5x floor",
+            median(vt) <= 1.5 * median(ht))
 
         print("word wrap ...", file=sys.stderr)
         size, fitted, unfitted = bench_wrap(paths, runs)
