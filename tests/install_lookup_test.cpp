@@ -1,5 +1,6 @@
-// Pictures of an installed game: the working folder first, then the folder
-// the game was installed with; the save file always stays in the working folder.
+// Pictures found from anywhere: the working folder first, then the folder of
+// the program, then the folder the game was installed with; the save file
+// always stays in the working folder.
 #include <filesystem>
 #include <string>
 
@@ -52,6 +53,24 @@ TEST_F(InstalledPictures, WorkingFolderFirstThenInstalledFolderThenTheMessage) {
     console.clearTranscript();
     printArtFile("raven.txt");  // in neither folder
     EXPECT_EQ(transcript(), "Unable to open file\n");
+}
+
+TEST_F(InstalledPictures, BesideTheProgramComesBetweenTheWorkingFolderAndTheInstalledOne) {
+    const std::filesystem::path program = folder / "build-release";
+    std::filesystem::create_directories(program);
+    console.setExecutableFolder(program.string());
+    writeFile("build-release/bear.txt", "bear beside the program\n");
+    writeFile("build-release/wasp.txt", "wasp beside the program\n");
+    writeFile("wasp.txt", "local wasp\n");
+    writeInstalled("bear.txt", "installed bear\n");
+    writeInstalled("raven.txt", "installed raven\n");
+
+    for (const char* name : {"wasp.txt", "bear.txt", "raven.txt", "hippopotamus.txt"}) printArtFile(name);
+    EXPECT_EQ(transcript(),
+              "local wasp\n"               // the working folder wins
+              "bear beside the program\n"  // then the program's folder
+              "installed raven\n"          // then the installed pictures
+              "Unable to open file\n");    // in none of the three
 }
 
 TEST_F(InstalledPictures, OnlyBareNamesOfRealFilesAreLookedUp) {

@@ -12,13 +12,19 @@ namespace talvoren {
 
 namespace {
 
+// A picture is looked for in the working folder (so a player's own picture
+// wins), then beside the program (a build tree started from anywhere), then
+// in the installed picture folder. A path with a folder means that folder only.
 std::unique_ptr<ReadableFile> findPicture(const std::string& path) {
     Files& files = game().files;
     if (auto file = files.openForReading(path)) return file;
     const std::filesystem::path name(path);
-    const std::string folder = files.dataFolder();
-    if (folder.empty() || name.has_parent_path()) return nullptr;
-    return files.openForReading((std::filesystem::path(folder) / name).string());
+    if (name.has_parent_path()) return nullptr;
+    for (const std::string& folder : {files.executableFolder(), files.dataFolder()}) {
+        if (folder.empty()) continue;
+        if (auto file = files.openForReading((std::filesystem::path(folder) / name).string())) return file;
+    }
+    return nullptr;
 }
 
 // Copies one block, dropping a CR that stands right before a LF. A CR at the

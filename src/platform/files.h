@@ -40,6 +40,8 @@ public:
     virtual SaveOutcome replace(const std::string& path, std::string_view contents) = 0;
     // Folder of the installed picture files; empty when the game is not installed.
     virtual std::string dataFolder() { return {}; }
+    // Folder of the running program; empty where the system cannot tell.
+    virtual std::string executableFolder() { return {}; }
     // Line end of text files on this system.
     virtual std::string_view lineEnd() const { return "\n"; }
 };

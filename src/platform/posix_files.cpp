@@ -219,10 +219,10 @@ std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path) {
 
 std::string installedDataFolderPosix() {
 #ifdef TALVOREN_DATA_FROM_BINARY
+    const std::string binaryFolder = executableFolderPosix();
+    if (binaryFolder.empty()) return {};
     std::error_code error;
-    const std::filesystem::path binary = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return {};
-    const std::filesystem::path folder = binary.parent_path() / TALVOREN_DATA_FROM_BINARY;
+    const std::filesystem::path folder = std::filesystem::path(binaryFolder) / TALVOREN_DATA_FROM_BINARY;
     if (!std::filesystem::is_directory(folder, error)) return {};
     return folder.lexically_normal().string();
 #else

@@ -26,4 +26,7 @@ std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path);
 // empty when the binary is not in an installed tree.
 std::string installedDataFolderPosix();
 
+// The folder of the running binary; empty where the system cannot tell.
+std::string executableFolderPosix();
+
 }  // namespace talvoren

@@ -386,6 +386,7 @@ public:
         return replaceFileAtomicallyPosix(path, contents);
     }
     std::string dataFolder() override { return installedDataFolderPosix(); }
+    std::string executableFolder() override { return executableFolderPosix(); }
 };
 
 PosixTerminal& posixTerminal() {

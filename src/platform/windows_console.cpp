@@ -428,6 +428,7 @@ public:
         return replaceFileAtomicallyWindows(path, contents);
     }
     std::string dataFolder() override { return installedDataFolderWindows(); }
+    std::string executableFolder() override { return executableFolderWindows(); }
     std::string_view lineEnd() const override { return "\r\n"; }
 };
 

@@ -244,8 +244,8 @@ SaveOutcome replaceFileAtomicallyWindows(const std::string& path, std::string_vi
 }
 
 // The pictures of an installed game lie at a fixed path from the
-// executable's folder; a game unpacked from an archive keeps them beside
-// talvoren.exe. Either way the game finds them from any working folder.
+// executable's folder (a game unpacked from an archive keeps them beside
+// talvoren.exe), so the game finds them from any working folder.
 std::string installedDataFolderWindows() {
     const std::wstring binaryFolder = executableFolder();
     if (binaryFolder.empty()) return {};
@@ -256,7 +256,11 @@ std::string installedDataFolderWindows() {
         return narrowPath(installed);
     }
 #endif
-    return narrowPath(binaryFolder);
+    return {};
+}
+
+std::string executableFolderWindows() {
+    return narrowPath(executableFolder());
 }
 
 }  // namespace talvoren

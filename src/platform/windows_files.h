@@ -29,8 +29,11 @@ std::wstring widenText(std::string_view text, UINT codePage);
 // the system's reason in the console's code page.
 SaveOutcome replaceFileAtomicallyWindows(const std::string& path, std::string_view contents);
 
-// The installed picture folder relative to talvoren.exe, or the executable's
-// own folder (a game unpacked from an archive); empty when neither is known.
+// The installed picture folder at its fixed path from talvoren.exe (by
+// default talvoren.exe's own folder); empty when there is no such folder.
 std::string installedDataFolderWindows();
+
+// The folder of talvoren.exe; empty when unknown.
+std::string executableFolderWindows();
 
 }  // namespace talvoren

@@ -78,6 +78,8 @@ public:
     const std::vector<std::int64_t>& homeTimes() const { return homeTimes_; }
     // Pretends the game is installed with its pictures in `folder`.
     void setInstalledDataFolder(std::string folder) { installedDataFolder_ = std::move(folder); }
+    // Pretends the running program lies in `folder`.
+    void setExecutableFolder(std::string folder) { executableFolder_ = std::move(folder); }
 
     // Everything written, with "<clear>", "<home>", "<colour N>", "<title T>"
     // and "<window WxH>" standing for the control operations.
@@ -113,6 +115,7 @@ public:
     SaveOutcome replace(const std::string& path, std::string_view contents) override;
     std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
     std::string dataFolder() override { return installedDataFolder_; }
+    std::string executableFolder() override { return executableFolder_; }
 
 private:
     struct Arrival {
@@ -144,6 +147,7 @@ private:
     std::size_t reads_ = 0;
     std::size_t outputBytes_ = 0;
     std::string installedDataFolder_;
+    std::string executableFolder_;
     std::int64_t drawMs_ = 0;
     int stallAfter_ = -1;
     std::int64_t stallMs_ = 0;
