@@ -8,23 +8,16 @@ frame line alone on its row and as wide as the terminal allows, no blank row
 under it, no word split between rows, every word of the screen there in
 order, and at 120 columns the rows exactly as the game has always shown them.
 
-Usage: screens_test.py <talvoren binary> <folder of the pictures>
+Usage: screens_test.py <talvoren binary> <data folder> [unittest arguments]
 """
-import concurrent.futures
-import os
 import re
-import shutil
-import sys
-import tempfile
+import unittest
 
-import pexpect
-import pyte
+import harness
 
 WIDTHS = (80, 100, 120, 132, 200)
 ROWS = 40
-PATIENCE = 30  # seconds; the machine may be busy with other builds
-CLEAR = b"\x1b[H\x1b[2J"
-FRAME = b"\x1b[H["
+CLEAR, FRAME = harness.CLEAR, harness.FRAME_START
 ESCAPE = re.compile(rb"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07")
 RULE_TEXT = re.compile(r"\+-+\+")
 
@@ -49,50 +42,17 @@ AT_120 = {
 }
 
 
-class Game:
-    """One run of the game on a pseudo-terminal, rendered as it goes."""
-
-    def __init__(self, binary, pictures, width, save=None):
-        self.width = width
-        self.folder = tempfile.mkdtemp(prefix="talvoren-screens-")
-        for name in os.listdir(pictures):
-            if name.endswith(".txt"):
-                shutil.copy(os.path.join(pictures, name), self.folder)
-        if save is not None:
-            with open(os.path.join(self.folder, "save1.txt"), "w") as file:
-                file.write(save)
-        env = {k: v for k, v in os.environ.items() if k not in ("COLUMNS", "LINES")}
-        env["TERM"] = "xterm"
-        self.screen = pyte.Screen(width, ROWS)
-        self.stream = pyte.ByteStream(self.screen)
-        self.raw = b""
-        self.child = pexpect.spawn(binary, cwd=self.folder, env=env, dimensions=(ROWS, width),
-                                   timeout=PATIENCE)
-
-    def close(self):
-        self.child.terminate(force=True)
-        shutil.rmtree(self.folder, ignore_errors=True)
-
-    def wait(self, *texts):
-        for text in texts:
-            self.child.expect_exact(text.encode())
-            seen = self.child.before + self.child.after
-            self.raw += seen
-            self.stream.feed(seen)
-
-    def send(self, keys):
-        self.child.send(keys.encode())
-
-    def snapshot(self, name):
-        rows = [row.rstrip() for row in self.screen.display]
-        while rows and not rows[-1]:
-            rows.pop()
-        text = self.raw[self.raw.rfind(CLEAR) + len(CLEAR):] if CLEAR in self.raw else self.raw
-        if FRAME in text:  # the bar redraws its row in place: only the last frame shows
-            text = text[text.rfind(FRAME):]
-        text = ESCAPE.sub(b"", text).replace(b"\r", b"").decode("latin-1")
-        return {"name": name, "width": self.width, "rows": rows, "text": text,
-                "cursor hidden": self.screen.cursor.hidden}
+def snapshot(game, name):
+    """The screen as the player sees it once the last awaited text has
+    arrived, with the text the game wrote for it since the last clear."""
+    raw = game.output[:game.last_end]
+    text = raw[raw.rfind(CLEAR) + len(CLEAR):] if CLEAR in raw else raw
+    if FRAME in text:  # the bar redraws its row in place: only the last frame shows
+        text = text[text.rfind(FRAME):]
+    text = ESCAPE.sub(b"", text).replace(b"\r", b"").decode("latin-1")
+    screen = game.render(game.last_end)
+    return {"name": name, "width": screen.columns, "rows": screen.rows(), "text": text,
+            "cursor hidden": screen.cursor.hidden}
 
 
 PAUSE = ("Press ENTER to continue...", "> ")
@@ -120,28 +80,23 @@ TOWN = [
 ]
 
 
-def play_steps(binary, pictures, width, steps, save=None):
+def play_steps(width, steps, save=None):
     """Plays `steps` in a fresh game and returns the screens they name."""
-    game = Game(binary, pictures, width, save)
+    game = harness.Game(save=save, columns=width, rows=ROWS)
     shots = []
     try:
         for keys, texts, name in steps:
             if keys:
                 game.send(keys)
-            game.wait(*texts)
+            for text in texts:
+                game.wait_for(text.encode())
             if name:
-                shots.append(game.snapshot(name))
+                shots.append(snapshot(game, name))
+    except AssertionError as error:  # a time-out names the run and shows what it saw
+        raise AssertionError(f"at {width} columns, after {len(shots)} screens: {error}") from None
     finally:
         game.close()
     return shots
-
-
-def new_game(binary, pictures, width):
-    return play_steps(binary, pictures, width, NEW_GAME)
-
-
-def town(binary, pictures, width):
-    return play_steps(binary, pictures, width, TOWN, TOWN_SAVE)
 
 
 def words(text):
@@ -175,44 +130,34 @@ def check(shot):
     return problems
 
 
-def main():
-    binary, pictures = sys.argv[1], sys.argv[2]
-    runs = [(play, width) for width in WIDTHS for play in (new_game, town)]
-    failures = 0
-    by_screen = {}
-    with concurrent.futures.ThreadPoolExecutor(max_workers=len(runs)) as pool:
-        results = {pool.submit(play, binary, pictures, width): (play.__name__, width) for play, width in runs}
-        for done in concurrent.futures.as_completed(results):
-            try:
-                shots = done.result()
-            except Exception as error:  # a time-out names the run and shows what it saw
-                print(f"FAIL {results[done]}: {error}")
-                failures += 1
-                continue
+class ScreensFitEveryWidth(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        runs = [(steps, save, width) for width in WIDTHS for steps, save in ((NEW_GAME, None), (TOWN, TOWN_SAVE))]
+        played = harness.at_once(*[lambda run=run: play_steps(run[2], run[0], run[1]) for run in runs])
+        cls.by_screen = {}
+        for shots in played:
             for shot in shots:
-                by_screen.setdefault(shot["name"], {})[shot["width"]] = shot
-                for problem in check(shot):
-                    print(f"FAIL {shot['name']} at {shot['width']} columns: {problem}")
-                    failures += 1
-    # The same screen at every width: the words of the 120-column screen, in order.
-    for name, shots in by_screen.items():
-        if name in ("battle intro", "turn screen", "bar", "after the bar") or 120 not in shots:
-            continue  # a random monster each run
-        reference = words(" ".join(shots[120]["rows"]))
-        for width, shot in shots.items():
-            if words(" ".join(shot["rows"])) != reference:
-                print(f"FAIL {name} at {width} columns: words differ from the 120-column screen")
-                failures += 1
-    for name in sorted(by_screen):
-        print(f"{name}: checked at {sorted(by_screen[name])} columns")
-    if failures:
-        for shot in by_screen.get("backstory", {}).values():
-            print(f"--- backstory at {shot['width']} columns:\n" + "\n".join(shot["rows"]))
-        print(f"{failures} problems")
-        return 1
-    print("all screens fit")
-    return 0
+                cls.by_screen.setdefault(shot["name"], {})[shot["width"]] = shot
+
+    def test_every_screen_fits_its_width(self):
+        self.assertEqual(len(self.by_screen), len([step for step in NEW_GAME + TOWN if step[2]]))
+        for name, shots in self.by_screen.items():
+            self.assertEqual(sorted(shots), sorted(WIDTHS), name)
+            for width, shot in shots.items():
+                with self.subTest(screen=name, columns=width):
+                    self.assertEqual(check(shot), [], "the screen:\n" + "\n".join(shot["rows"]))
+
+    def test_same_words_at_every_width(self):
+        """The words of the 120-column screen, in order, at every width."""
+        for name, shots in self.by_screen.items():
+            if name in ("battle intro", "turn screen", "bar", "after the bar"):
+                continue  # a random monster each run
+            reference = words(" ".join(shots[120]["rows"]))
+            for width, shot in shots.items():
+                with self.subTest(screen=name, columns=width):
+                    self.assertEqual(words(" ".join(shot["rows"])), reference)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    harness.main()
