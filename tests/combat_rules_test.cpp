@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "combat/rules.h"
+#include "rules/fight.h"
 #include "scripted_dice.h"
 
 namespace talvoren::testing {

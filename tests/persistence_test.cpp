@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "character/records.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "session.h"
 
 namespace talvoren::testing {

@@ -5,8 +5,8 @@
 
 #include "combat/timing_bar.h"
 #include "console/art_file.h"
-#include "console/row_fitter.h"
 #include "console/text_kit.h"
+#include "rules/row_fitter.h"
 #include "session.h"
 #include "transcript_text.h"
 

@@ -1,9 +1,9 @@
 #include "combat/timing_bar.h"
 
-#include "character/arithmetic.h"
 #include "console/game_context.h"
 #include "console/screen.h"
 #include "console/text_kit.h"
+#include "rules/arithmetic.h"
 
 namespace talvoren {
 

@@ -4,9 +4,9 @@
 #include <array>
 #include <memory>
 
-#include "character/arithmetic.h"
 #include "console/game_context.h"
 #include "console/text_kit.h"
+#include "rules/arithmetic.h"
 
 namespace talvoren {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "character/records.h"
 #include "platform/files.h"
+#include "rules/records.h"
 
 namespace talvoren {
 

@@ -1,7 +1,7 @@
-#include "character/arithmetic.h"
-#include "character/records.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 #include "shell/shell.h"
 #include "story/scenes.h"
 

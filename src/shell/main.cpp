@@ -1,4 +1,4 @@
-#include "combat/random.h"
+#include "combat/calendar_dice.h"
 #include "console/game_context.h"
 #include "platform/clock.h"
 #include "platform/files.h"

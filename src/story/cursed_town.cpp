@@ -1,9 +1,9 @@
 #include <cstdint>
 
-#include "character/arithmetic.h"
-#include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 #include "story/hub_menu.h"
 #include "story/scenes.h"
 

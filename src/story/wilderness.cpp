@@ -2,9 +2,9 @@
 #include <limits>
 #include <string_view>
 
-#include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
+#include "rules/records.h"
 #include "story/hub_menu.h"
 #include "story/scenes.h"
 

@@ -1,7 +1,7 @@
 #include "character/character_sheet.h"
-#include "character/records.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "story/scenes.h"
 
 namespace talvoren {

@@ -1,6 +1,6 @@
-#include "character/records.h"
+#include "records.h"
 
-#include "character/arithmetic.h"
+#include "arithmetic.h"
 
 namespace talvoren {
 

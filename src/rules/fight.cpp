@@ -1,9 +1,10 @@
-#include "combat/rules.h"
+#include "fight.h"
 
 #include <algorithm>
 #include <array>
 
-#include "character/arithmetic.h"
+#include "arithmetic.h"
+#include "random.h"
 
 namespace talvoren {
 
@@ -25,9 +26,6 @@ constexpr std::array<MonsterKind, 4> kKinds{{
     {"Wasp", 0.1, 8, 9, 7, 8, 23, 25, false},
     {"Raven", 0.1, 3, 4, 1, 2, 20, 25, true},
 }};
-
-// Experience and the hero's damage grow by a quarter per level, whatever the monster.
-constexpr double kHeroLevelWeight = 0.25;
 
 // A value rolled from low x attribute to high x attribute.
 std::int32_t rollScaled(Dice& dice, std::int32_t low, std::int32_t high, std::int32_t attribute) {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "character/records.h"
-#include "combat/random.h"
+#include "dice.h"
+#include "records.h"
 
 namespace talvoren {
 
