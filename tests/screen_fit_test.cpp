@@ -168,7 +168,7 @@ TEST_F(ScreenFit, PicturesAreCopiedAsTheyAreAndTextFollowsOnANewRow) {
 TEST_F(ScreenFit, CursorIsHiddenOnlyWhileTheBarAnimates) {
     console.setConsoleWidth(80);
     console.typeAt(120, " ");
-    EXPECT_EQ(runTimingBar(), "Hit");
+    EXPECT_EQ(runTimingBar(), Grade::Hit);
     const std::string& out = transcript();
     EXPECT_LT(out.find("<cursor hidden>"), out.find("<home>"));
     EXPECT_TRUE(out.ends_with("Hit\n<cursor shown>")) << out;

@@ -73,9 +73,12 @@ Blows rollBlows(const Player& hero, const Enemy& monster, Dice& dice) {
     return blows;
 }
 
-std::int32_t gradedAmount(std::string_view grade, std::int32_t rolled) {
-    if (grade == "Critical") return saturatingMultiply(rolled, 2);
-    if (grade == "Miss") return 0;
+std::int32_t gradedAmount(Grade grade, std::int32_t rolled) {
+    switch (grade) {
+        case Grade::Critical: return saturatingMultiply(rolled, 2);
+        case Grade::Miss: return 0;
+        case Grade::Hit: break;
+    }
     return rolled;
 }
 

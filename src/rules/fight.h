@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "dice.h"
+#include "grade.h"
 #include "records.h"
 
 namespace talvoren {
@@ -33,9 +34,9 @@ struct Blows {
 };
 Blows rollBlows(const Player& hero, const Enemy& monster, Dice& dice);
 
-// What a grade of the bar makes of a rolled blow or heal: "Critical" doubles
-// it, "Miss" makes it nothing, "Hit" leaves it.
-std::int32_t gradedAmount(std::string_view grade, std::int32_t rolled);
+// What a grade of the bar makes of a rolled blow or heal: a Critical doubles
+// it, a Miss makes it nothing, a Hit leaves it.
+std::int32_t gradedAmount(Grade grade, std::int32_t rolled);
 
 enum class TurnEnd { FightOn, HeroFell, MonsterFell };
 // Both blows land; the hero is looked at first, so a turn that fells both
