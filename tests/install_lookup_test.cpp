@@ -5,6 +5,7 @@
 
 #include "combat/battle.h"
 #include "console/art_file.h"
+#include "rules/fight.h"
 #include "rules/records.h"
 #include "session.h"
 

@@ -114,14 +114,6 @@ void playHealTurn() {
 
 }  // namespace
 
-std::string pictureFileFor(const std::string& monsterName) {
-    if (monsterName == "Bear") return "bear.txt";
-    if (monsterName == "Hippopotamus") return "hippopotamus.txt";
-    if (monsterName == "Wasp") return "wasp.txt";
-    if (monsterName == "Raven") return "raven.txt";
-    return {};
-}
-
 std::string runBattle(std::int32_t minLevel, std::int32_t maxLevel) {
     setHeroDamageRange();
     generateEnemy(minLevel, maxLevel);

@@ -57,7 +57,7 @@ void loadGame() {
         printLine("Unable to open file");
         return;
     }
-    if (applySaveLines(*lines, loadedPlayer, loadedProgress)) currentScreen = 99;
+    if (applySaveLines(*lines, loadedPlayer, loadedProgress)) currentScreen = code(Screen::ActForLoadedGame);
 }
 
 }  // namespace talvoren

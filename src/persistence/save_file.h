@@ -20,7 +20,7 @@ std::string saveFailureLine(const SaveOutcome& outcome);
 // for Enter, and play goes on.
 void saveGame();
 // Reads "save1.txt" into loadedPlayer and loadedProgress; a save of Act 1
-// sets currentScreen to 99. Prints "Unable to open file", and changes
+// sets currentScreen to Screen::ActForLoadedGame. Prints "Unable to open file", and changes
 // nothing, when the file cannot be opened or read to its end.
 void loadGame();
 

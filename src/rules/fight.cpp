@@ -12,6 +12,7 @@ namespace {
 
 struct MonsterKind {
     std::string_view name;
+    std::string_view pictureFile;
     double levelWeight;
     // Ranges as multiples of the hero's Strength (damage) or Agility (health).
     std::int32_t maxDamageLow, maxDamageHigh;
@@ -21,10 +22,10 @@ struct MonsterKind {
 };
 
 constexpr std::array<MonsterKind, 4> kKinds{{
-    {"Bear", 0.25, 4, 5, 2, 3, 31, 34, true},
-    {"Hippopotamus", 0.25, 5, 6, 3, 4, 29, 32, true},
-    {"Wasp", 0.1, 8, 9, 7, 8, 23, 25, false},
-    {"Raven", 0.1, 3, 4, 1, 2, 20, 25, true},
+    {"Bear", "bear.txt", 0.25, 4, 5, 2, 3, 31, 34, true},
+    {"Hippopotamus", "hippopotamus.txt", 0.25, 5, 6, 3, 4, 29, 32, true},
+    {"Wasp", "wasp.txt", 0.1, 8, 9, 7, 8, 23, 25, false},
+    {"Raven", "raven.txt", 0.1, 3, 4, 1, 2, 20, 25, true},
 }};
 
 // A value rolled from low x attribute to high x attribute.
@@ -64,6 +65,13 @@ Enemy makeMonster(std::int32_t kindDraw, std::int32_t level, const Player& hero,
     monster.health = kind.healthScales ? scaleByFactor(factor, health) : health;
     monster.maxHealth = monster.health;
     return monster;
+}
+
+std::string pictureFileFor(std::string_view monsterName) {
+    for (const MonsterKind& kind : kKinds) {
+        if (kind.name == monsterName) return std::string(kind.pictureFile);
+    }
+    return {};
 }
 
 Blows rollBlows(const Player& hero, const Enemy& monster, Dice& dice) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "dice.h"
@@ -25,6 +26,9 @@ DamageRange heroDamageRange(const Player& hero);
 // its health the hero's Agility; three rolls, in this order: high damage, low
 // damage, health. Full health, and no blow struck yet.
 Enemy makeMonster(std::int32_t kindDraw, std::int32_t level, const Player& hero, Dice& dice);
+
+// The picture file of the monster kind named, or empty for a name of no kind.
+std::string pictureFileFor(std::string_view monsterName);
 
 // The two rolls of an Attack turn, made before the bar: the hero's blow from
 // the hero's range, then the monster's strike from its own.

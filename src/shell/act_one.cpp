@@ -35,7 +35,7 @@ void runActOne(std::string name) {
             default:
                 // Only a damaged save gets here: the hero starts the act over,
                 // with the walk's fight count from zero like a new hero's.
-                actStage = 1;
+                actStage = code(ActStage::RoadToTown);
                 sceneStep = 1;
                 questCounter = 0;
                 break;

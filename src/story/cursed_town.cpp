@@ -47,7 +47,7 @@ void playTownMenu() {
             if (canContinue) {
                 questCounter = 0;
                 sceneStep = 1;
-                actStage = 5;
+                actStage = code(ActStage::SecondWilderness);
             }
             break;
         default: handleHubChoice(choice); break;

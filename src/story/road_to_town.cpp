@@ -59,7 +59,7 @@ void letIntoTown(bool afterRefusal) {
     if (afterRefusal) questCounter = 0;
     gateFlag = true;
     sceneStep = 1;
-    actStage = 2;
+    actStage = code(ActStage::WizardTown);
 }
 
 void playTownGate() {
