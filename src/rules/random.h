@@ -14,7 +14,8 @@ std::uint32_t firstDrawAfterSeed(std::uint32_t seed);
 // high end lies below its low end gives lo.
 std::int32_t rollRangeAt(std::int64_t calendarSeconds, std::int32_t lo, std::int32_t hi);
 
-// The hero's damage, health and experience grow by a quarter per level.
+// The hero's damage and health grow by a quarter per hero level, and the
+// experience a victory pays by a quarter per monster level, whatever its kind.
 inline constexpr double kHeroLevelWeight = 0.25;
 
 // level x f + 1.0: the level multiplier of monster stats, damage and experience.
