@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "combat/random.h"
+#include "combat/calendar_dice.h"
 #include "console/art_file.h"
 #include "console/game_context.h"
 #include "platform/clock.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "character/records.h"
+#include "rules/records.h"
 #include "simulated_machine.h"
 
 namespace talvoren::fuzzing {

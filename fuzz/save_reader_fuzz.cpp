@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "character/arithmetic.h"
-#include "character/records.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
-#include "simulated_machine.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 #include "shell/shell.h"
+#include "simulated_machine.h"
 
 namespace talvoren::fuzzing {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "character/records.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
-#include "simulated_machine.h"
+#include "rules/records.h"
 #include "shell/shell.h"
+#include "simulated_machine.h"
 
 namespace talvoren::fuzzing {
 namespace {

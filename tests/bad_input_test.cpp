@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <string>
 
-#include "character/records.h"
 #include "console/art_file.h"
 #include "console/input.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "session.h"
 
 namespace talvoren::testing {

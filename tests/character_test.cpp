@@ -3,10 +3,10 @@
 #include <string>
 
 #include "character/character_sheet.h"
-#include "character/records.h"
-#include "combat/rules.h"
 #include "fresh_game.h"
 #include "persistence/save_file.h"
+#include "rules/fight.h"
+#include "rules/records.h"
 #include "session.h"
 #include "transcript_text.h"
 

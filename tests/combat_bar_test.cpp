@@ -24,7 +24,7 @@ protected:
     // Runs one bar with the space arriving `afterMs` after its start.
     std::string pressAfter(std::int64_t afterMs) {
         console.typeAt(console.nowMs() + afterMs, " ");
-        return runTimingBar();
+        return std::string(gradeText(runTimingBar()));
     }
     // The frames of the transcript, each from its cursor home on.
     std::vector<std::string> frames() const {
@@ -100,9 +100,9 @@ TEST_F(TimingBar, FramesKeepTheirCadenceFromTheStartOnASlowConsole) {
     console.noteTimes();
     // Drawing a frame takes 7 ms, so the press is seen 7 ms after the frame is drawn.
     console.typeAt(1234 + frameTime(20) + 7, " ");
-    const std::string grade = runTimingBar();
+    const Grade grade = runTimingBar();
 
-    EXPECT_EQ(grade, "Critical");
+    EXPECT_EQ(grade, Grade::Critical);
     const std::vector<std::int64_t>& homes = console.homeTimes();
     ASSERT_EQ(homes.size(), 20u);
     for (std::size_t frame = 0; frame < homes.size(); ++frame) {
@@ -114,12 +114,12 @@ TEST_F(TimingBar, AStallDoesNotRaceThroughTheMissedFrames) {
     console.setDrawTime(0, console.flushCount() + 4, 1500);  // after the fifth frame
     console.noteTimes();
     console.typeAt(frameTime(5) + 1500 + frameTime(8), " ");
-    const std::string grade = runTimingBar();
+    const Grade grade = runTimingBar();
     const std::vector<std::int64_t>& homes = console.homeTimes();
 
     // Frames 6 onwards follow at 50 ms from the end of the stall, so the
     // press lands on the thirteenth frame instead of an overrun bar.
-    EXPECT_EQ(grade, "Hit");
+    EXPECT_EQ(grade, Grade::Hit);
     ASSERT_EQ(homes.size(), 13u);
     EXPECT_EQ(homes[5], frameTime(5) + 1500);  // drawn as soon as the stall ends
     for (std::size_t frame = 6; frame < homes.size(); ++frame) {
@@ -129,7 +129,7 @@ TEST_F(TimingBar, AStallDoesNotRaceThroughTheMissedFrames) {
 
 TEST_F(TimingBar, WaitingSpaceStopsTheFirstFrameAndLeavesTheRest) {
     console.type("xy 42\n");
-    EXPECT_EQ(runTimingBar(), "Hit");
+    EXPECT_EQ(runTimingBar(), Grade::Hit);
     EXPECT_EQ(count("<home>"), 1u);
     EXPECT_EQ(game().input.readMenuNumber(), 42);
 }
@@ -141,7 +141,7 @@ TEST_F(TimingBar, KeysMashedAfterThePressAreDroppedOnlyForAPerson) {
         console.setInteractive(interactive);
         console.typeAt(frameTime(3), "  7\n");  // the press, and keys hit with it
         console.typeAt(5000, "8\n");            // the next answer, typed later
-        EXPECT_EQ(runTimingBar(), "Hit");
+        EXPECT_EQ(runTimingBar(), Grade::Hit);
         EXPECT_EQ(game().input.readMenuNumber(), interactive ? 8 : 7) << interactive;
     }
 }

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "character/records.h"
 #include "combat/battle.h"
-#include "combat/random.h"
 #include "console/game_context.h"
 #include "fresh_game.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "transcript_text.h"

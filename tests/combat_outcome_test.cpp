@@ -5,10 +5,10 @@
 #include <limits>
 #include <string>
 
-#include "character/records.h"
 #include "combat/battle.h"
-#include "combat/random.h"
 #include "console/game_context.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "transcript_text.h"

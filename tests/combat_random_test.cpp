@@ -7,9 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "character/records.h"
+#include "combat/calendar_dice.h"
 #include "combat/encounter.h"
-#include "combat/random.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "combat/rules.h"
+#include "rules/fight.h"
 #include "scripted_dice.h"
 
 namespace talvoren::testing {
@@ -128,10 +128,10 @@ TEST(Fight, BlowsGradesAndHealing) {
     const std::vector<std::pair<std::int32_t, std::int32_t>> asked{{18, 31}, {15, 30}};
     EXPECT_EQ(dice.ranges(), asked);
 
-    EXPECT_EQ(gradedAmount("Hit", 25), 25);
-    EXPECT_EQ(gradedAmount("Critical", 25), 50);
-    EXPECT_EQ(gradedAmount("Miss", 25), 0);
-    EXPECT_EQ(gradedAmount("Critical", kMax), kMax);
+    EXPECT_EQ(gradedAmount(Grade::Hit, 25), 25);
+    EXPECT_EQ(gradedAmount(Grade::Critical, 25), 50);
+    EXPECT_EQ(gradedAmount(Grade::Miss, 25), 0);
+    EXPECT_EQ(gradedAmount(Grade::Critical, kMax), kMax);
 
     EXPECT_EQ(healedHealth(100, 25, 156), 125);
     EXPECT_EQ(healedHealth(140, 25, 156), 156);  // never above the ceiling

@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "character/records.h"
 #include "console/game_context.h"
 #include "fresh_game.h"
+#include "rules/records.h"
 #include "session.h"
 #include "shell/shell.h"
 #include "transcript_text.h"

@@ -4,9 +4,10 @@
 #include <filesystem>
 #include <string>
 
-#include "character/records.h"
 #include "combat/battle.h"
 #include "console/art_file.h"
+#include "rules/fight.h"
+#include "rules/records.h"
 #include "session.h"
 
 namespace talvoren::testing {

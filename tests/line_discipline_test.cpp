@@ -1,6 +1,6 @@
 // The browser's line editing: what the player sees echoed, and what the
 // menus and the timing bar then read.
-#include "platform/line_discipline.h"
+#include "rules/line_discipline.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "character/records.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "session.h"
 
 namespace talvoren::testing {
@@ -148,6 +148,27 @@ TEST_F(SaveFile, SplitterAgreesWithTheFileReader) {
         loadedProgress = Progress{};
         EXPECT_EQ(load(text), isActOne);
         EXPECT_EQ(loaded(), formatSave(hero, progress, "\n"));
+    }
+}
+
+// The disk reader hands the splitter the file in blocks: where a block ends
+// must not change a line, not even between a CR and its LF or at the cut.
+TEST(SaveSplitter, LinesDoNotDependOnWhereTheFileIsCut) {
+    const std::string full(kSaveLineLimit, 'n');
+    const std::string shortOfFull(kSaveLineLimit - 1, 'n');
+    // A line's own CR goes before the cut; a CR inside the line is a byte like any other.
+    const std::string text =
+        "Act 1\r\n" + full + "\r\n" + shortOfFull + "\rxx\r\n7\r\n\r\n8" + std::string(14, '\n') + "tail";
+    const std::vector<std::string> expected{"Act 1", full, shortOfFull + "\r", "7", "", "8"};
+    const std::vector<std::string> whole = splitSaveLines(text);
+    ASSERT_EQ(whole.size(), kSaveLineCount);  // eight empty lines after "8"; "tail" is never read
+    EXPECT_EQ(std::vector<std::string>(whole.begin(), whole.begin() + 6), expected);
+    for (const std::size_t pieceSize : {std::size_t{1}, std::size_t{7}, std::size_t{64 * 1024}}) {
+        SaveLineSplitter splitter;
+        for (std::size_t at = 0; at < text.size() && splitter.wantsMore(); at += pieceSize) {
+            splitter.add(std::string_view(text).substr(at, pieceSize));
+        }
+        EXPECT_EQ(splitter.finish(), whole) << pieceSize;
     }
 }
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "character/character_sheet.h"
-#include "character/records.h"
 #include "console/art_file.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "session.h"
 #include "shell/shell.h"
 #include "transcript_text.h"

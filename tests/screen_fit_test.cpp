@@ -5,8 +5,8 @@
 
 #include "combat/timing_bar.h"
 #include "console/art_file.h"
-#include "console/row_fitter.h"
 #include "console/text_kit.h"
+#include "rules/row_fitter.h"
 #include "session.h"
 #include "transcript_text.h"
 
@@ -168,7 +168,7 @@ TEST_F(ScreenFit, PicturesAreCopiedAsTheyAreAndTextFollowsOnANewRow) {
 TEST_F(ScreenFit, CursorIsHiddenOnlyWhileTheBarAnimates) {
     console.setConsoleWidth(80);
     console.typeAt(120, " ");
-    EXPECT_EQ(runTimingBar(), "Hit");
+    EXPECT_EQ(runTimingBar(), Grade::Hit);
     const std::string& out = transcript();
     EXPECT_LT(out.find("<cursor hidden>"), out.find("<home>"));
     EXPECT_TRUE(out.ends_with("Hit\n<cursor shown>")) << out;

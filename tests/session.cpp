@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "combat/random.h"
 #include "fresh_game.h"
+#include "rules/random.h"
 #include "shell/shell.h"
 
 namespace talvoren::testing {

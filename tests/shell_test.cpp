@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "character/records.h"
 #include "console/input.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "session.h"
 #include "transcript_text.h"
 

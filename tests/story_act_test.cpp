@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "character/records.h"
-#include "combat/random.h"
 #include "console/game_context.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "transcript_text.h"

@@ -1,8 +1,8 @@
 // The road to the first town: the notice, the walk, the gate and Jimmy.
 #include <string>
 
-#include "character/records.h"
 #include "console/input.h"
+#include "rules/records.h"
 #include "session.h"
 #include "shell/shell.h"
 #include "story/scenes.h"

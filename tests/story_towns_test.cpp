@@ -1,10 +1,10 @@
 // The two towns of the act: the wizard's town and the cursed town with its raven quest.
 #include <string>
 
-#include "character/records.h"
-#include "combat/random.h"
 #include "console/game_context.h"
 #include "console/input.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "story/scenes.h"

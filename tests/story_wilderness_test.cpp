@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "character/records.h"
-#include "combat/random.h"
 #include "console/game_context.h"
 #include "console/input.h"
 #include "fresh_game.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 #include "story/scenes.h"

@@ -1,9 +1,9 @@
 #include "character/character_sheet.h"
 
-#include "character/arithmetic.h"
-#include "character/records.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 
 namespace talvoren {
 

@@ -1,14 +1,13 @@
 #include "combat/battle.h"
 
-#include "character/records.h"
 #include "combat/encounter.h"
-#include "combat/random.h"
-#include "combat/rules.h"
 #include "combat/timing_bar.h"
 #include "console/art_file.h"
 #include "console/game_context.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
+#include "rules/fight.h"
+#include "rules/records.h"
 
 namespace talvoren {
 
@@ -114,14 +113,6 @@ void playHealTurn() {
 }
 
 }  // namespace
-
-std::string pictureFileFor(const std::string& monsterName) {
-    if (monsterName == "Bear") return "bear.txt";
-    if (monsterName == "Hippopotamus") return "hippopotamus.txt";
-    if (monsterName == "Wasp") return "wasp.txt";
-    if (monsterName == "Raven") return "raven.txt";
-    return {};
-}
 
 std::string runBattle(std::int32_t minLevel, std::int32_t maxLevel) {
     setHeroDamageRange();

@@ -14,9 +14,6 @@ inline constexpr std::int32_t kInstantVictoryChoice = 6142;
 // health is not restored afterwards; `enemy` keeps the monster as it ended.
 std::string runBattle(std::int32_t minLevel, std::int32_t maxLevel);
 
-// The picture file of a monster kind, or empty for a name outside the table.
-std::string pictureFileFor(const std::string& monsterName);
-
 // The victory screen: loot, experience and at most one level-up.
 void showVictory();
 // The death screen: a gold penalty that never takes gold below 0.

@@ -2,11 +2,11 @@
 
 #include <array>
 
-#include "character/records.h"
-#include "combat/random.h"
-#include "combat/rules.h"
 #include "console/game_context.h"
 #include "console/text_kit.h"
+#include "rules/dice.h"
+#include "rules/fight.h"
+#include "rules/records.h"
 
 namespace talvoren {
 

@@ -1,11 +1,10 @@
 #include <cstdint>
 
-#include "character/records.h"
 #include "combat/battle.h"
-#include "combat/random.h"
-#include "combat/rules.h"
 #include "console/game_context.h"
 #include "console/text_kit.h"
+#include "rules/fight.h"
+#include "rules/records.h"
 
 namespace talvoren {
 

@@ -1,22 +1,22 @@
 #include "combat/timing_bar.h"
 
-#include "character/arithmetic.h"
+#include <optional>
+#include <string>
+
 #include "console/game_context.h"
 #include "console/screen.h"
 #include "console/text_kit.h"
+#include "rules/arithmetic.h"
 
 namespace talvoren {
 
-std::string gradeForFill(std::int32_t filled) {
-    if (filled >= 26) return "Miss";
-    if (filled >= 20) return "Critical";
-    return "Hit";
-}
-
 TextColour cellColour(std::int32_t index, std::int32_t filled) {
     if (index < filled) return TextColour::Green;
-    if (index < 20) return TextColour::Cyan;
-    if (index < 26) return TextColour::Red;
+    // Zones are drawn by the cell's index, counted from 0, while grades count
+    // the cells filled, so each coloured zone starts one cell after the first
+    // fill that earns its grade.
+    if (index < kCriticalFromFill) return TextColour::Cyan;
+    if (index < kMissFromFill) return TextColour::Red;
     return TextColour::BrightWhite;
 }
 
@@ -81,28 +81,28 @@ std::int64_t nextFrameStart(std::int64_t start, std::int64_t framesDrawn, std::i
     return start;
 }
 
-std::string runTimingBar() {
+Grade runTimingBar() {
     Clock& clock = game().clock;
     clearScreen();
     screenColour(TextColour::BrightWhite);
-    std::string grade;
+    std::optional<Grade> grade;
     {
         const HiddenCursorScope hiddenCursor;
         const KeyPollingScope keyMode;
         std::int64_t start = clock.steadyMs();
         std::int32_t filled = 0;
-        for (std::int64_t frame = 1; grade.empty(); ++frame) {
+        for (std::int64_t frame = 1; !grade; ++frame) {
             filled = saturatingAdd(filled, 1);
             drawFrame(filled);
             if (game().input.pollSpaceBar() == SpacePoll::Pressed) {
                 grade = gradeForFill(filled);
-                printLine(grade);
+                printLine(gradeText(*grade));
             }
             start = nextFrameStart(start, frame, clock.steadyMs());
             clock.sleepMs(start + frame * kBarFrameMs - clock.steadyMs());
         }
     }
-    return grade;
+    return *grade;
 }
 
 }  // namespace talvoren

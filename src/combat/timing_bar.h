@@ -2,18 +2,15 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "platform/terminal.h"
+#include "rules/grade.h"
 
 namespace talvoren {
 
 inline constexpr std::int32_t kBarCells = 35;
 inline constexpr std::int64_t kBarFrameMs = 50;
 
-// The grade of a press seen with `filled` cells filled (1 or more):
-// "Hit" below 20, "Critical" from 20 to 25, "Miss" from 26 on.
-std::string gradeForFill(std::int32_t filled);
 // The colour of cell `index` (0 to 34) when `filled` cells are filled.
 TextColour cellColour(std::int32_t index, std::int32_t filled);
 // The character of cell `index`: ":" when filled, "#" when not.
@@ -25,9 +22,8 @@ char cellCharacter(std::int32_t index, std::int32_t filled);
 std::int64_t nextFrameStart(std::int64_t start, std::int64_t framesDrawn, std::int64_t now);
 
 // Animates the bar on the top line until the space bar is pressed, prints
-// the grade under it and returns it: "Critical", "Hit" or "Miss". Frames
-// follow a steady 50 ms cadence from the bar's start. Leaves the colour at
-// bright white.
-std::string runTimingBar();
+// the grade's text under it and returns the grade. Frames follow a steady
+// 50 ms cadence from the bar's start. Leaves the colour at bright white.
+Grade runTimingBar();
 
 }  // namespace talvoren

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "console/row_fitter.h"
 #include "platform/terminal.h"
+#include "rules/row_fitter.h"
 
 namespace talvoren {
 

@@ -1,81 +1,15 @@
 #include "persistence/save_file.h"
 
-#include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
-#include "character/arithmetic.h"
 #include "console/game_context.h"
 #include "console/text_kit.h"
 
 namespace talvoren {
-
-std::string formatSave(const Player& hero, const Progress& progress, std::string_view lineEnd) {
-    const std::int32_t numbers[] = {
-        hero.level,       hero.intelligence,  hero.strength,       hero.agility,
-        hero.gold,        hero.experience,    hero.experienceStep, hero.experienceToNext,
-        hero.skillPoints, progress.sceneStep, progress.actStage,
-    };
-    std::string text(kSaveHeader);
-    text += lineEnd;
-    text += hero.name;
-    text += lineEnd;
-    for (const std::int32_t number : numbers) {
-        text += std::to_string(number);
-        text += lineEnd;
-    }
-    text += std::to_string(progress.questCounter);
-    return text;
-}
-
-std::int32_t parseSaveNumber(std::string_view line) {
-    std::size_t at = 0;
-    auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (at < line.size() && isSpace(line[at])) ++at;
-    bool negative = false;
-    if (at < line.size() && (line[at] == '+' || line[at] == '-')) {
-        negative = line[at] == '-';
-        ++at;
-    }
-    std::int64_t value = 0;
-    constexpr std::int64_t beyond = std::int64_t{1} << 32;  // past every 32-bit value
-    for (; at < line.size() && line[at] >= '0' && line[at] <= '9'; ++at) {
-        if (value < beyond) value = value * 10 + (line[at] - '0');
-    }
-    return clampToInt32(negative ? -value : value);
-}
-
-std::vector<std::string> splitSaveLines(std::string_view contents) {
-    std::vector<std::string> lines;
-    while (!contents.empty() && lines.size() < kSaveLineCount) {
-        const std::size_t end = contents.find('\n');
-        std::string_view line = contents.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.emplace_back(line.substr(0, kSaveLineLimit));
-        if (end == std::string_view::npos) break;
-        contents.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
-bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progress& progress) {
-    std::int32_t* const numberFields[] = {
-        &hero.level,       &hero.intelligence,  &hero.strength,       &hero.agility,
-        &hero.gold,        &hero.experience,    &hero.experienceStep, &hero.experienceToNext,
-        &hero.skillPoints, &progress.sceneStep, &progress.actStage,   &progress.questCounter,
-    };
-    bool isActOne = false;
-    for (std::size_t index = 0; index < lines.size() && index < kSaveLineCount; ++index) {
-        if (index == 0) {
-            isActOne = lines[0] == kSaveHeader;
-        } else if (index == 1) {
-            hero.name = lines[1];
-        } else {
-            *numberFields[index - 2] = parseSaveNumber(lines[index]);
-        }
-    }
-    return isActOne;
-}
 
 SaveOutcome writeSaveFile() {
     const Progress progress{actStage, sceneStep, questCounter};
@@ -98,45 +32,32 @@ void saveGame() {
 
 namespace {
 
-// Reads no more than a save can hold: 14 lines, each cut short a little past
-// the line limit (splitSaveLines cuts it exactly), so a huge file costs little.
-// False when the file cannot be opened or a read fails part way.
-bool readSaveFile(std::string& contents) {
+// Reads no more than a save can hold: the file's pieces go to the splitter
+// only until its 14th line has ended, so a huge file costs little. Nothing when
+// the file cannot be opened or a read fails part way.
+std::optional<std::vector<std::string>> readSaveLines() {
     const std::unique_ptr<ReadableFile> file = game().files.openForReading(kSaveFileName);
-    if (!file) return false;
+    if (!file) return std::nullopt;
     std::array<char, 64 * 1024> block{};
-    std::size_t lineEnds = 0;
-    std::size_t lineLength = 0;
-    while (lineEnds < kSaveLineCount) {
+    SaveLineSplitter splitter;
+    while (splitter.wantsMore()) {
         const std::ptrdiff_t got = file->read(block.data(), block.size());
-        if (got < 0) return false;
+        if (got < 0) return std::nullopt;
         if (got == 0) break;
-        for (std::string_view rest(block.data(), static_cast<std::size_t>(got));
-             !rest.empty() && lineEnds < kSaveLineCount;) {
-            const std::size_t end = rest.find('\n');
-            const std::string_view part = rest.substr(0, end);
-            const std::size_t room = kSaveLineLimit + 1 - std::min(lineLength, kSaveLineLimit + 1);
-            contents.append(part.substr(0, room));
-            lineLength += part.size();
-            if (end == std::string_view::npos) break;
-            contents.push_back('\n');
-            ++lineEnds;
-            lineLength = 0;
-            rest.remove_prefix(end + 1);
-        }
+        splitter.add(std::string_view(block.data(), static_cast<std::size_t>(got)));
     }
-    return true;
+    return splitter.finish();
 }
 
 }  // namespace
 
 void loadGame() {
-    std::string contents;
-    if (!readSaveFile(contents)) {
+    const std::optional<std::vector<std::string>> lines = readSaveLines();
+    if (!lines) {
         printLine("Unable to open file");
         return;
     }
-    if (applySaveLines(splitSaveLines(contents), loadedPlayer, loadedProgress)) currentScreen = 99;
+    if (applySaveLines(*lines, loadedPlayer, loadedProgress)) currentScreen = code(Screen::ActForLoadedGame);
 }
 
 }  // namespace talvoren

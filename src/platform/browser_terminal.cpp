@@ -15,9 +15,9 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/line_discipline.h"
 #include "platform/posix_files.h"
 #include "platform/terminal.h"
+#include "rules/line_discipline.h"
 
 namespace talvoren {
 

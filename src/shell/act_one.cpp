@@ -1,7 +1,7 @@
-#include "character/arithmetic.h"
-#include "character/records.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 #include "shell/shell.h"
 #include "story/scenes.h"
 
@@ -35,7 +35,7 @@ void runActOne(std::string name) {
             default:
                 // Only a damaged save gets here: the hero starts the act over,
                 // with the walk's fight count from zero like a new hero's.
-                actStage = 1;
+                actStage = code(ActStage::RoadToTown);
                 sceneStep = 1;
                 questCounter = 0;
                 break;

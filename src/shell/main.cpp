@@ -2,7 +2,7 @@
 #include <string_view>
 #include <vector>
 
-#include "combat/random.h"
+#include "combat/calendar_dice.h"
 #include "console/game_context.h"
 #include "platform/clock.h"
 #include "platform/files.h"

@@ -1,6 +1,6 @@
-#include "character/records.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "shell/shell.h"
 
 namespace talvoren {

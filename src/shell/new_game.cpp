@@ -1,7 +1,7 @@
-#include "character/records.h"
 #include "console/game_context.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
+#include "rules/records.h"
 #include "shell/shell.h"
 
 namespace talvoren {

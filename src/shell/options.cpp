@@ -1,5 +1,5 @@
-#include "character/records.h"
 #include "console/text_kit.h"
+#include "rules/records.h"
 #include "shell/shell.h"
 
 namespace talvoren {

@@ -1,9 +1,9 @@
 #include "shell/shell.h"
 
-#include "character/records.h"
 #include "console/game_context.h"
 #include "console/input.h"
 #include "console/screen.h"
+#include "rules/records.h"
 
 namespace talvoren {
 

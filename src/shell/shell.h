@@ -17,7 +17,7 @@ int runGame();
 void runShell();
 // One pass of the main menu.
 void showMainMenu();
-// The name prompt, the backstory and Cyrus' speech; ends with currentScreen 4.
+// The name prompt, the backstory and Cyrus' speech; ends on Screen::ActForNewHero.
 void startNewGame();
 // One pass of the options screen.
 void showOptions();

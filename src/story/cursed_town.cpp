@@ -1,9 +1,9 @@
 #include <cstdint>
 
-#include "character/arithmetic.h"
-#include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 #include "story/hub_menu.h"
 #include "story/scenes.h"
 
@@ -47,7 +47,7 @@ void playTownMenu() {
             if (canContinue) {
                 questCounter = 0;
                 sceneStep = 1;
-                actStage = 5;
+                actStage = code(ActStage::SecondWilderness);
             }
             break;
         default: handleHubChoice(choice); break;

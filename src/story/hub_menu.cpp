@@ -1,9 +1,9 @@
 #include "story/hub_menu.h"
 
 #include "character/character_sheet.h"
-#include "character/records.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 
 namespace talvoren {
 

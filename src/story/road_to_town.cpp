@@ -1,10 +1,10 @@
-#include "character/arithmetic.h"
 #include "character/character_sheet.h"
-#include "character/records.h"
 #include "combat/battle.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/arithmetic.h"
+#include "rules/records.h"
 #include "story/scenes.h"
 
 namespace talvoren {
@@ -59,7 +59,7 @@ void letIntoTown(bool afterRefusal) {
     if (afterRefusal) questCounter = 0;
     gateFlag = true;
     sceneStep = 1;
-    actStage = 2;
+    actStage = code(ActStage::WizardTown);
 }
 
 void playTownGate() {

@@ -2,9 +2,9 @@
 #include <limits>
 #include <string_view>
 
-#include "character/records.h"
 #include "combat/battle.h"
 #include "console/text_kit.h"
+#include "rules/records.h"
 #include "story/hub_menu.h"
 #include "story/scenes.h"
 
@@ -25,7 +25,7 @@ struct HuntingArea {
 struct Wilderness {
     HuntingArea areas[3];
     std::int32_t continueFromLevel;
-    std::int32_t nextStage;
+    ActStage nextStage;
 };
 
 constexpr Wilderness kFirstWilderness{
@@ -33,7 +33,7 @@ constexpr Wilderness kFirstWilderness{
      {"[2] Cursed Swamp [ LVL: 7 -- > 10 ]", 7, 10, 7},
      {"[3] White Jungle [ LVL: 11 -- > 15 ]", 11, 15, 11}},
     16,
-    4,
+    ActStage::CursedTown,
 };
 
 // Options 2 and 3 open at hero levels 7 and 11 here as well.
@@ -42,7 +42,7 @@ constexpr Wilderness kSecondWilderness{
      {"[2] Dark Forest [ LVL: 26 -- > 30 ]", 26, 30, 7},
      {"[3] Sandy Cove [ LVL: 31 -- > 32 ]", 31, 32, 11}},
     32,
-    6,
+    ActStage::End,
 };
 
 constexpr std::int32_t kContinue = 4;
@@ -72,7 +72,7 @@ void playWildernessMenu(const Wilderness& wilderness) {
     if (choice == kContinue) {
         if (canContinue) {
             sceneStep = 1;
-            actStage = wilderness.nextStage;
+            actStage = code(wilderness.nextStage);
         }
         return;
     }

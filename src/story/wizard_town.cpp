@@ -1,7 +1,7 @@
 #include "character/character_sheet.h"
-#include "character/records.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
+#include "rules/records.h"
 #include "story/scenes.h"
 
 namespace talvoren {
@@ -37,7 +37,7 @@ void playWizardSpeech() {
     showSpeechScreen(kWizard, "Fetch me a drink from the fountain of youth to restore my youth");
     showSpeechScreen(kWizard, "If you are successful, I will reward you quite generously");
     sceneStep = 1;
-    actStage = 3;
+    actStage = code(ActStage::FirstWilderness);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "fresh_game.h"
 
-#include "character/records.h"
+#include "rules/records.h"
 
 namespace talvoren::test_support {
 

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "combat/random.h"
+#include "combat/calendar_dice.h"
 #include "console/game_context.h"
 #include "simulated_machine.h"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "combat/random.h"
+#include "rules/dice.h"
 
 namespace talvoren::test_support {
 

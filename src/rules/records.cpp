@@ -1,6 +1,7 @@
-#include "character/records.h"
+#include "records.h"
 
-#include "character/arithmetic.h"
+#include "arithmetic.h"
+#include "random.h"
 
 namespace talvoren {
 
@@ -8,7 +9,7 @@ Player player;
 Player loadedPlayer;
 Enemy enemy;
 
-std::int32_t actStage = 1;
+std::int32_t actStage = code(ActStage::RoadToTown);
 std::int32_t sceneStep = 1;
 std::int32_t questCounter = 0;
 bool actRunning = true;
@@ -16,7 +17,7 @@ bool inBattle = false;
 bool gateFlag = true;
 Progress loadedProgress;
 
-std::int32_t currentScreen = 0;
+std::int32_t currentScreen = code(Screen::NotStarted);
 bool gameRunning = false;
 bool backstoryEnabled = false;
 bool tutorialEnabled = false;
@@ -25,22 +26,22 @@ void resetGameState() {
     player = Player{};
     loadedPlayer = Player{};
     enemy = Enemy{};
-    actStage = 1;
+    actStage = code(ActStage::RoadToTown);
     sceneStep = 1;
     questCounter = 0;
     actRunning = true;
     inBattle = false;
     gateFlag = true;
     loadedProgress = Progress{};
-    currentScreen = 0;
+    currentScreen = code(Screen::NotStarted);
     gameRunning = false;
     backstoryEnabled = false;
     tutorialEnabled = false;
 }
 
 std::int32_t fullHealth(const Player& hero) {
-    const double factor = hero.level * 0.25 + 1.0;
-    return truncateToInt32(factor * saturatingMultiply(hero.intelligence, 25));
+    return scaleByFactor(levelFactor(hero.level, kHeroLevelWeight),
+                         saturatingMultiply(hero.intelligence, 25));
 }
 
 void restoreHealth() {

@@ -1,9 +1,10 @@
-#include "combat/rules.h"
+#include "fight.h"
 
 #include <algorithm>
 #include <array>
 
-#include "character/arithmetic.h"
+#include "arithmetic.h"
+#include "random.h"
 
 namespace talvoren {
 
@@ -11,6 +12,7 @@ namespace {
 
 struct MonsterKind {
     std::string_view name;
+    std::string_view pictureFile;
     double levelWeight;
     // Ranges as multiples of the hero's Strength (damage) or Agility (health).
     std::int32_t maxDamageLow, maxDamageHigh;
@@ -20,14 +22,11 @@ struct MonsterKind {
 };
 
 constexpr std::array<MonsterKind, 4> kKinds{{
-    {"Bear", 0.25, 4, 5, 2, 3, 31, 34, true},
-    {"Hippopotamus", 0.25, 5, 6, 3, 4, 29, 32, true},
-    {"Wasp", 0.1, 8, 9, 7, 8, 23, 25, false},
-    {"Raven", 0.1, 3, 4, 1, 2, 20, 25, true},
+    {"Bear", "bear.txt", 0.25, 4, 5, 2, 3, 31, 34, true},
+    {"Hippopotamus", "hippopotamus.txt", 0.25, 5, 6, 3, 4, 29, 32, true},
+    {"Wasp", "wasp.txt", 0.1, 8, 9, 7, 8, 23, 25, false},
+    {"Raven", "raven.txt", 0.1, 3, 4, 1, 2, 20, 25, true},
 }};
-
-// Experience and the hero's damage grow by a quarter per level, whatever the monster.
-constexpr double kHeroLevelWeight = 0.25;
 
 // A value rolled from low x attribute to high x attribute.
 std::int32_t rollScaled(Dice& dice, std::int32_t low, std::int32_t high, std::int32_t attribute) {
@@ -68,6 +67,13 @@ Enemy makeMonster(std::int32_t kindDraw, std::int32_t level, const Player& hero,
     return monster;
 }
 
+std::string pictureFileFor(std::string_view monsterName) {
+    for (const MonsterKind& kind : kKinds) {
+        if (kind.name == monsterName) return std::string(kind.pictureFile);
+    }
+    return {};
+}
+
 Blows rollBlows(const Player& hero, const Enemy& monster, Dice& dice) {
     Blows blows;
     blows.hero = dice.roll(hero.minDamage, hero.maxDamage);
@@ -75,9 +81,12 @@ Blows rollBlows(const Player& hero, const Enemy& monster, Dice& dice) {
     return blows;
 }
 
-std::int32_t gradedAmount(std::string_view grade, std::int32_t rolled) {
-    if (grade == "Critical") return saturatingMultiply(rolled, 2);
-    if (grade == "Miss") return 0;
+std::int32_t gradedAmount(Grade grade, std::int32_t rolled) {
+    switch (grade) {
+        case Grade::Critical: return saturatingMultiply(rolled, 2);
+        case Grade::Miss: return 0;
+        case Grade::Hit: break;
+    }
     return rolled;
 }
 

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
-#include "character/records.h"
-#include "combat/random.h"
+#include "dice.h"
+#include "grade.h"
+#include "records.h"
 
 namespace talvoren {
 
@@ -25,6 +27,9 @@ DamageRange heroDamageRange(const Player& hero);
 // damage, health. Full health, and no blow struck yet.
 Enemy makeMonster(std::int32_t kindDraw, std::int32_t level, const Player& hero, Dice& dice);
 
+// The picture file of the monster kind named, or empty for a name of no kind.
+std::string pictureFileFor(std::string_view monsterName);
+
 // The two rolls of an Attack turn, made before the bar: the hero's blow from
 // the hero's range, then the monster's strike from its own.
 struct Blows {
@@ -33,9 +38,9 @@ struct Blows {
 };
 Blows rollBlows(const Player& hero, const Enemy& monster, Dice& dice);
 
-// What a grade of the bar makes of a rolled blow or heal: "Critical" doubles
-// it, "Miss" makes it nothing, "Hit" leaves it.
-std::int32_t gradedAmount(std::string_view grade, std::int32_t rolled);
+// What a grade of the bar makes of a rolled blow or heal: a Critical doubles
+// it, a Miss makes it nothing, a Hit leaves it.
+std::int32_t gradedAmount(Grade grade, std::int32_t rolled);
 
 enum class TurnEnd { FightOn, HeroFell, MonsterFell };
 // Both blows land; the hero is looked at first, so a turn that fells both

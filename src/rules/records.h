@@ -37,6 +37,7 @@ struct Enemy {
 
 // The top-level screens by the code `currentScreen` holds.
 enum class Screen : std::int32_t {
+    NotStarted = 0,  // before the shell starts
     MainMenu = 1,
     NewGame = 2,
     Options = 3,
@@ -64,7 +65,7 @@ constexpr std::int32_t code(ActStage stage) {
 
 // The three progress values a save file carries.
 struct Progress {
-    std::int32_t actStage = 1;
+    std::int32_t actStage = code(ActStage::RoadToTown);
     std::int32_t sceneStep = 1;
     std::int32_t questCounter = 0;
 };

@@ -1,11 +1,8 @@
-// The game's one random draw. It is reseeded from the calendar second at
-// every call, so draws made within one second share one value.
+// The game's one random draw as a pure function of the calendar second, and
+// the level multiplier that monster stats, damage, health and experience share.
 #pragma once
 
 #include <cstdint>
-
-#include "platform/clock.h"
-#include "rules/dice.h"
 
 namespace talvoren {
 
@@ -17,19 +14,9 @@ std::uint32_t firstDrawAfterSeed(std::uint32_t seed);
 // high end lies below its low end gives lo.
 std::int32_t rollRangeAt(std::int64_t calendarSeconds, std::int32_t lo, std::int32_t hi);
 
-// rollRangeAt with the running game's calendar time, reseeded at every call.
-std::int32_t rollRange(std::int32_t lo, std::int32_t hi);
-
-// The game's own dice: rollRangeAt with `clock`'s calendar second, reseeded
-// at every roll.
-class CalendarDice final : public Dice {
-public:
-    explicit CalendarDice(Clock& clock) : clock_(clock) {}
-    std::int32_t roll(std::int32_t lo, std::int32_t hi) override;
-
-private:
-    Clock& clock_;
-};
+// The hero's damage and health grow by a quarter per hero level, and the
+// experience a victory pays by a quarter per monster level, whatever its kind.
+inline constexpr double kHeroLevelWeight = 0.25;
 
 // level x f + 1.0: the level multiplier of monster stats, damage and experience.
 double levelFactor(std::int32_t level, double f);

@@ -1,4 +1,4 @@
-#include "platform/line_discipline.h"
+#include "line_discipline.h"
 
 #include <algorithm>
 #include <cstring>

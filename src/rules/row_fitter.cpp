@@ -1,4 +1,4 @@
-#include "console/row_fitter.h"
+#include "row_fitter.h"
 
 #include <algorithm>
 

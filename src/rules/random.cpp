@@ -1,7 +1,6 @@
-#include "combat/random.h"
+#include "random.h"
 
-#include "character/arithmetic.h"
-#include "console/game_context.h"
+#include "arithmetic.h"
 
 namespace talvoren {
 
@@ -20,14 +19,6 @@ std::int32_t rollRangeAt(std::int64_t calendarSeconds, std::int32_t lo, std::int
     const std::int64_t width = static_cast<std::int64_t>(hi) - lo + 1;  // 1 to 2^32
     const std::int64_t d = firstDrawAfterSeed(seed);
     return static_cast<std::int32_t>(lo + d % width);
-}
-
-std::int32_t rollRange(std::int32_t lo, std::int32_t hi) {
-    return rollRangeAt(game().clock.calendarSeconds(), lo, hi);
-}
-
-std::int32_t CalendarDice::roll(std::int32_t lo, std::int32_t hi) {
-    return rollRangeAt(clock_.calendarSeconds(), lo, hi);
 }
 
 double levelFactor(std::int32_t level, double f) {

@@ -1,0 +1,27 @@
+// The game's dice in play: the pure draw of rules/random.h, reseeded from the
+// calendar second at every roll, so rolls made within one second share one
+// value.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "rules/dice.h"
+
+namespace talvoren {
+
+// rollRangeAt with the running game's calendar time, reseeded at every call.
+std::int32_t rollRange(std::int32_t lo, std::int32_t hi);
+
+// The game's own dice: rollRangeAt with `clock`'s calendar second, reseeded
+// at every roll.
+class CalendarDice final : public Dice {
+public:
+    explicit CalendarDice(Clock& clock) : clock_(clock) {}
+    std::int32_t roll(std::int32_t lo, std::int32_t hi) override;
+
+private:
+    Clock& clock_;
+};
+
+}  // namespace talvoren

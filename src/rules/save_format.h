@@ -1,0 +1,69 @@
+// The save file's format: 14 lines, one value a line, the last one with no
+// line end. Line 1 is the header, line 2 the hero's name, lines 3 to 14 the
+// numbers in the order of saveNumbers.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "records.h"
+
+namespace talvoren {
+
+inline constexpr std::string_view kSaveHeader = "Act 1";
+inline constexpr std::size_t kSaveLineCount = 14;
+// A line longer than this keeps only its first part (a save is never this long).
+inline constexpr std::size_t kSaveLineLimit = 1 << 20;
+
+// The fields of lines 3 to 14, in the file's order: the one table that both
+// writing and reading follow. Pointers into `hero` and `progress`, const when
+// they are.
+template <typename HeroRecord, typename ProgressRecord>
+constexpr auto saveNumbers(HeroRecord& hero, ProgressRecord& progress) {
+    return std::array{
+        &hero.level,       &hero.intelligence,  &hero.strength,       &hero.agility,
+        &hero.gold,        &hero.experience,    &hero.experienceStep, &hero.experienceToNext,
+        &hero.skillPoints, &progress.sceneStep, &progress.actStage,   &progress.questCounter,
+    };
+}
+
+// The whole file for this hero and progress, lines joined by `lineEnd`.
+std::string formatSave(const Player& hero, const Progress& progress, std::string_view lineEnd);
+
+// A number line read like atoi: leading white space, an optional sign, then
+// digits up to the first other character; no digits gives 0. Saturates at
+// the 32-bit limits instead of overflowing.
+std::int32_t parseSaveNumber(std::string_view line);
+
+// Stores lines 2 to 14 (CR LF or LF already split off) into the holding
+// records; line 1 is only compared. Returns true when line 1 is the header.
+bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progress& progress);
+
+// Splits a save's contents into lines as they arrive, in pieces of any size:
+// at most 14 lines, line ends and a CR before them dropped, each line cut to
+// kSaveLineLimit. Keeps no more than that, however large the file.
+class SaveLineSplitter {
+public:
+    // Takes the next piece of the file.
+    void add(std::string_view piece);
+    // False once the 14th line has ended: the rest of the file is never used.
+    bool wantsMore() const { return lines_.size() < kSaveLineCount; }
+    // The lines seen, the last one also when the file ended without a line end.
+    std::vector<std::string> finish();
+
+private:
+    void endLine();
+
+    std::vector<std::string> lines_;
+    std::string line_;        // the line being read, at most one byte past the limit
+    bool lineBegun_ = false;  // bytes of a line not yet ended have arrived
+};
+
+// The lines of a whole file's contents, as SaveLineSplitter gives them.
+std::vector<std::string> splitSaveLines(std::string_view contents);
+
+}  // namespace talvoren
