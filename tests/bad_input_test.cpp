@@ -8,6 +8,7 @@
 #include "persistence/save_file.h"
 #include "rules/records.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
@@ -31,8 +32,10 @@ TEST_F(BadInput, BinaryAndShortSaveFilesLoadAsDefined) {
         for (int byte = 0; byte < 256; ++byte) binary.push_back(static_cast<char>(byte));
     }
     writeFile("save1.txt", binary);
-    EXPECT_EQ(play("4\n99\n"), 0);
-    EXPECT_EQ(count("[1] New Game"), 2u);  // not a save of Act 1: the menu again
+    EXPECT_EQ(play("4\n\n99\n"), 0);
+    // Not a save of Act 1: the player is told, presses Enter, and the menu comes again.
+    EXPECT_EQ(count(kNoGameInTheSave + kPause), 1u);
+    EXPECT_EQ(count("[1] New Game"), 2u);
     EXPECT_EQ(readFile("save1.txt"), binary);
 
     // Thirteen lines: the missing raven count keeps its starting value.

@@ -7,6 +7,7 @@
 #include "persistence/save_file.h"
 #include "rules/records.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
@@ -32,10 +33,13 @@ TEST(SaveWriter, NewHeroGivesTheFourteenLinesInFileOrder) {
 class SaveFile : public GameSession {
 protected:
     // Loads `contents` as the save file; true when the game would continue it.
+    // Loads `contents` as save1.txt, with Enter typed for a failure's pause.
     bool load(const std::string& contents) {
         writeFile("save1.txt", contents);
         currentScreen = 1;
+        console.type("\n");
         loadGame();
+        game().input.reset();  // a load that continues leaves the Enter unread
         return currentScreen == 99;
     }
     // The holding records as the game would write them.
@@ -92,8 +96,11 @@ TEST_F(SaveFile, OnlyTheExactHeaderContinuesTheGame) {
         EXPECT_FALSE(load(header + body));
         // The other lines are stored all the same; only the continue step would use them.
         EXPECT_EQ(loaded(), "Act 1" + body);
+        // The player is told, and has to press Enter before the menu comes back.
+        EXPECT_EQ(transcript(), kNoGameInTheSave + kPause);
+        console.clearTranscript();
+        EXPECT_EQ(readFile("save1.txt"), header + body) << "the file is left as it was";
     }
-    EXPECT_EQ(transcript(), "");
 }
 
 TEST(SaveNumbers, ReadLikeAtoiButSaturate) {
@@ -117,13 +124,16 @@ TEST(SaveNumbers, ReadLikeAtoiButSaturate) {
 TEST_F(SaveFile, EmptyFileChangesNothingAndUnopenableOneSaysSo) {
     EXPECT_FALSE(load(""));
     EXPECT_EQ(loaded(), "Act 1\n\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0");
-    EXPECT_EQ(transcript(), "");
+    EXPECT_EQ(transcript(), kNoGameInTheSave + kPause);
+    console.clearTranscript();
 
     std::filesystem::remove(folder / "save1.txt");
+    console.type("\n");
     loadGame();
     std::filesystem::create_directory(folder / "save1.txt");
+    console.type("\n");
     loadGame();
-    EXPECT_EQ(transcript(), "Unable to open file\nUnable to open file\n");
+    EXPECT_EQ(transcript(), "Unable to open file\n" + kPause + "Unable to open file\n" + kPause);
     EXPECT_EQ(currentScreen, 1);
 }
 

@@ -83,15 +83,16 @@ TEST_F(SaveFailure, SaveThatCannotBeReadWholeLoadsNothing) {
     writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 7, 0, 25, 50, 0, 1, 3, 0));
     console.cutReadsShort("save1.txt", 9);
     currentScreen = 1;
+    console.type("\n\n");  // Enter for each pause
     loadGame();
-    EXPECT_EQ(transcript(), "Unable to open file\n");
+    EXPECT_EQ(transcript(), "Unable to open file\n" + kPause);
     EXPECT_EQ(currentScreen, 1);
     EXPECT_EQ(loadedPlayer.name, "");  // not "Ana", cut short
 
     console.clearTranscript();
     console.failOpening("save1.txt");
     loadGame();
-    EXPECT_EQ(transcript(), "Unable to open file\n");
+    EXPECT_EQ(transcript(), "Unable to open file\n" + kPause);
     EXPECT_EQ(currentScreen, 1);
 }
 

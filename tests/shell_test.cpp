@@ -148,15 +148,18 @@ TEST_F(Shell, NameWithABlankKeepsTheFirstWordAndThePauseWaitsForEnter) {
     EXPECT_FALSE(fileExists("save1.txt"));
 }
 
-TEST_F(Shell, LoadWithoutASaveOrWithAnotherHeaderStaysAtTheMenu) {
-    EXPECT_EQ(play("4\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStartUp + kMainMenu + "Unable to open file\n" + kMainMenu);
+TEST_F(Shell, LoadWithoutASaveOrWithAnotherHeaderSaysWhyAndWaitsForEnter) {
+    // Piped, as typed: 4, then one line for the pause, then Exit.
+    EXPECT_EQ(play("4\n\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + "Unable to open file\n" + kPause + kMainMenu);
 
     for (const char* header : {"act 1", "Act 1 "}) {
         SCOPED_TRACE(header);
-        writeFile("save1.txt", header + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5));
-        EXPECT_EQ(playAgain("4\n99\n"), 0);
-        EXPECT_EQ(transcript(), kStartUp + kMainMenu + kMainMenu);
+        const std::string save = header + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5);
+        writeFile("save1.txt", save);
+        EXPECT_EQ(playAgain("4\n\n99\n"), 0);
+        EXPECT_EQ(transcript(), kStartUp + kMainMenu + kNoGameInTheSave + kPause + kMainMenu);
+        EXPECT_EQ(readFile("save1.txt"), save);
     }
 }
 

@@ -8,6 +8,8 @@ namespace talvoren::testing {
 
 inline const std::string kRule = "+" + std::string(118, '-') + "+";
 inline const std::string kPause = "Press ENTER to continue...\n> ";
+// What Load Game says of a save1.txt that is there but holds no game of Act 1.
+inline const std::string kNoGameInTheSave = "save1.txt holds no saved game that can be continued\n";
 // What the game does to the window before the first screen.
 inline const std::string kStartUp = "<window 1000x500><title Talvoren -- Build v0.1.0>";
 // The main menu as a screen of its own, and as it follows a clear.

@@ -141,8 +141,8 @@ check_save_format() {
 menu=$'[1] New Game\n[2] Options\n[3] Credits\n[4] Load Game\n\n[99] Exit\n> '
 
 # ---- Main menu, credits, options ----------------------------------------------
-run menus $'4\n3\n\n2\n1\n2\n1\n99\n99\n'
-expect_in_order "$menu" "Unable to open file" "$menu" \
+run menus $'4\n\n3\n\n2\n1\n2\n1\n99\n99\n'
+expect_in_order "$menu" "Unable to open file" "Press ENTER to continue..." "$menu" \
   "Programmer: " "Story Idear: " "Game Tester: " "Press ENTER to continue..." "$menu" \
   $'[1] Disable Backstory\n[2] Disable Tutorial\n[99] Exit\n> ' \
   $'[1] Enable Backstory\n[2] Disable Tutorial\n[99] Exit\n> ' \

@@ -52,12 +52,20 @@ std::optional<std::vector<std::string>> readSaveLines() {
 }  // namespace
 
 void loadGame() {
+    // The main menu clears the screen at once: a load that fails waits for
+    // Enter, so that the player can read why nothing happened.
     const std::optional<std::vector<std::string>> lines = readSaveLines();
     if (!lines) {
         printLine("Unable to open file");
+        pauseForEnter();
         return;
     }
-    if (applySaveLines(*lines, loadedPlayer, loadedProgress)) currentScreen = code(Screen::ActForLoadedGame);
+    if (applySaveLines(*lines, loadedPlayer, loadedProgress)) {
+        currentScreen = code(Screen::ActForLoadedGame);
+        return;
+    }
+    printLine(std::string(kSaveFileName) + " holds no saved game that can be continued");
+    pauseForEnter();
 }
 
 }  // namespace talvoren

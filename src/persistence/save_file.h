@@ -20,8 +20,10 @@ std::string saveFailureLine(const SaveOutcome& outcome);
 // for Enter, and play goes on.
 void saveGame();
 // Reads "save1.txt" into loadedPlayer and loadedProgress; a save of Act 1
-// sets currentScreen to Screen::ActForLoadedGame. Prints "Unable to open file", and changes
-// nothing, when the file cannot be opened or read to its end.
+// sets currentScreen to Screen::ActForLoadedGame. When the file cannot be
+// opened or read to its end, prints "Unable to open file" and changes
+// nothing; when it holds no game that can be continued, says so. Either
+// failure then waits for Enter. The file itself is never changed.
 void loadGame();
 
 }  // namespace talvoren

@@ -39,19 +39,20 @@ std::int32_t parseSaveNumber(std::string_view line) {
     return clampToInt32(negative ? -value : value);
 }
 
+bool canBeContinued(const std::vector<std::string>& lines) {
+    return !lines.empty() && lines[0] == kSaveHeader;
+}
+
 bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progress& progress) {
     const auto numbers = saveNumbers(hero, progress);
-    bool isActOne = false;
-    for (std::size_t index = 0; index < lines.size() && index < kSaveLineCount; ++index) {
-        if (index == 0) {
-            isActOne = lines[0] == kSaveHeader;
-        } else if (index == 1) {
+    for (std::size_t index = 1; index < lines.size() && index < kSaveLineCount; ++index) {
+        if (index == 1) {
             hero.name = lines[1];
         } else {
             *numbers[index - 2] = parseSaveNumber(lines[index]);
         }
     }
-    return isActOne;
+    return canBeContinued(lines);
 }
 
 void SaveLineSplitter::add(std::string_view piece) {

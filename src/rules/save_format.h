@@ -39,8 +39,14 @@ std::string formatSave(const Player& hero, const Progress& progress, std::string
 // the 32-bit limits instead of overflowing.
 std::int32_t parseSaveNumber(std::string_view line);
 
+// True when a file split into these lines holds a game that Load Game can
+// continue: its first line (line end and a CR before it dropped) is exactly
+// the header. Anything else (empty, binary, another act, another letter
+// case) cannot be continued.
+bool canBeContinued(const std::vector<std::string>& lines);
+
 // Stores lines 2 to 14 (CR LF or LF already split off) into the holding
-// records; line 1 is only compared. Returns true when line 1 is the header.
+// records; line 1 is only compared. Returns canBeContinued(lines).
 bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progress& progress);
 
 // Splits a save's contents into lines as they arrive, in pieces of any size:
