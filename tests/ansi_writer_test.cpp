@@ -9,93 +9,63 @@
 namespace talvoren::testing {
 namespace {
 
-// What the sink was handed, one entry per flush.
-struct Flushed {
-    std::string bytes;
-    bool cleared;
-    std::string colourAtClear;
-    std::string afterClear;
-};
-
-class AnsiWriterTest : public ::testing::Test {
-protected:
-    AnsiWriter makeWriter(std::size_t threshold = 64 * 1024) {
+// Each flush's bytes, and what a screen drawn again from it would show:
+// the colour at the last clear and what followed ("-" without a clear).
+struct Sent {
+    std::vector<std::string> bytes;
+    std::vector<std::string> redraws;
+    AnsiWriter writer(std::size_t threshold = 64 * 1024) {
         return AnsiWriter(
-            [this](const AnsiOutput& output) {
-                flushes.push_back({std::string(output.bytes), output.cleared,
-                                   std::string(output.colourAtClear), std::string(output.afterClear)});
+            [this](const AnsiOutput& out) {
+                bytes.emplace_back(out.bytes);
+                redraws.push_back(out.cleared ? std::string(out.colourAtClear) + std::string(out.afterClear)
+                                              : "-");
             },
             threshold);
     }
-
-    std::vector<Flushed> flushes;
 };
 
-TEST_F(AnsiWriterTest, ABarFrameArrivesWholeOnFlushAndNotBefore) {
-    AnsiWriter out = makeWriter();
+TEST(AnsiWriter, ABarFrameTheTitleAndTheCursorAsTheTerminalReceivesThem) {
+    Sent sent;
+    AnsiWriter out = sent.writer();
+    out.setTitle("Talvoren 0.1.0");
+    out.requestWindowSize(1000, 500);
     out.homeCursor();
     out.write("[");
     out.setTextColour(TextColour::Green);
     out.write("::");
     out.setTextColour(TextColour::Cyan);
     out.write("#");
-    out.setTextColour(TextColour::Red);
-    out.write("#");
     out.setTextColour(TextColour::BrightWhite);
     out.write("#]\r\n");
-    EXPECT_TRUE(flushes.empty());
-
-    out.flush();
-    ASSERT_EQ(flushes.size(), 1u);
-    EXPECT_EQ(flushes[0].bytes, "\x1b[H[\x1b[0;32;40m::\x1b[0;36;40m#\x1b[0;31;40m#\x1b[0;97;40m#]\r\n");
-    EXPECT_FALSE(flushes[0].cleared);
-
-    out.flush();  // nothing new: the terminal is not bothered
-    EXPECT_EQ(flushes.size(), 1u);
-}
-
-TEST_F(AnsiWriterTest, TitleWindowSizeAndCursor) {
-    AnsiWriter out = makeWriter();
-    out.setTitle("Talvoren 0.1.0");
-    out.requestWindowSize(800, 600);
-    EXPECT_TRUE(flushes.empty());
-    // Hiding the cursor is seen at once, with what came before it.
-    out.setCursorVisible(false);
-    ASSERT_EQ(flushes.size(), 1u);
-    EXPECT_EQ(flushes[0].bytes, "\x1b]0;Talvoren 0.1.0\x07\x1b[4;600;800t\x1b[?25l");
-    out.write("> ");
+    EXPECT_TRUE(sent.bytes.empty()) << "nothing before a flush";
+    out.setCursorVisible(false);  // seen at once
+    out.flush();                  // nothing new: the terminal is not bothered
     out.setCursorVisible(true);
-    ASSERT_EQ(flushes.size(), 2u);
-    EXPECT_EQ(flushes[1].bytes, "> \x1b[?25h");
+    EXPECT_EQ(sent.bytes,
+              (std::vector<std::string>{"\x1b]0;Talvoren 0.1.0\x07\x1b[4;500;1000t\x1b[H[\x1b[0;32;40m::"
+                                        "\x1b[0;36;40m#\x1b[0;97;40m#]\r\n\x1b[?25l",
+                                        "\x1b[?25h"}));
 }
 
-TEST_F(AnsiWriterTest, LongTextGoesOutAtTheThresholdButSequencesWait) {
-    AnsiWriter out = makeWriter(8);
+TEST(AnsiWriter, TextGoesOutOnceTheThresholdIsReached) {
+    Sent sent;
+    AnsiWriter out = sent.writer(8);
     out.write("1234567");
-    out.setTextColour(TextColour::Red);  // past the threshold, but only text flushes
-    EXPECT_TRUE(flushes.empty());
-    out.write("");
-    ASSERT_EQ(flushes.size(), 1u);
-    EXPECT_EQ(flushes[0].bytes, "1234567\x1b[0;31;40m");
-
+    out.setTextColour(TextColour::Red);  // past the threshold, but only text sends
+    EXPECT_TRUE(sent.bytes.empty());
+    out.write("!");
     out.write("abcdefgh");  // exactly the threshold
-    ASSERT_EQ(flushes.size(), 2u);
-    EXPECT_EQ(flushes[1].bytes, "abcdefgh");
+    EXPECT_EQ(sent.bytes, (std::vector<std::string>{"1234567\x1b[0;31;40m!", "abcdefgh"}));
 }
 
-// A screen drawn again after the game was stopped needs what the terminal
-// shows since the last clear: the colour then in force and what followed.
-TEST_F(AnsiWriterTest, AFlushTellsWhatFollowsTheLastClear) {
-    AnsiWriter out = makeWriter();
+// After Ctrl-Z and fg the screen is drawn again from the last clear on.
+TEST(AnsiWriter, EachFlushTellsWhatTheScreenShowsSinceTheLastClear) {
+    Sent sent;
+    AnsiWriter out = sent.writer();
     out.clearScreen();
     out.write("Welcome\r\n");
     out.flush();
-    ASSERT_EQ(flushes.size(), 1u);
-    EXPECT_EQ(flushes[0].bytes, "\x1b[H\x1b[2JWelcome\r\n");
-    EXPECT_TRUE(flushes[0].cleared);
-    EXPECT_EQ(flushes[0].colourAtClear, "") << "no colour set yet";
-    EXPECT_EQ(flushes[0].afterClear, "Welcome\r\n");
-
     out.setTextColour(TextColour::Green);
     out.write("old");
     out.clearScreen();
@@ -104,26 +74,13 @@ TEST_F(AnsiWriterTest, AFlushTellsWhatFollowsTheLastClear) {
     out.clearScreen();
     out.write("newest");
     out.flush();
-    ASSERT_EQ(flushes.size(), 2u);
-    EXPECT_EQ(flushes[1].bytes, "\x1b[0;32;40mold\x1b[H\x1b[2Jnew\x1b[0;36;40m\x1b[H\x1b[2Jnewest");
-    EXPECT_TRUE(flushes[1].cleared);
-    EXPECT_EQ(flushes[1].colourAtClear, "\x1b[0;36;40m");
-    EXPECT_EQ(flushes[1].afterClear, "newest");
-
-    // The colour set before an earlier flush is still the one in force.
-    out.write("more");
-    out.clearScreen();
-    out.flush();
-    ASSERT_EQ(flushes.size(), 3u);
-    EXPECT_TRUE(flushes[2].cleared);
-    EXPECT_EQ(flushes[2].colourAtClear, "\x1b[0;36;40m");
-    EXPECT_EQ(flushes[2].afterClear, "");
-
     out.write("tail");
     out.flush();
-    ASSERT_EQ(flushes.size(), 4u);
-    EXPECT_FALSE(flushes[3].cleared) << "a flush without a clear adds to the screen";
-    EXPECT_EQ(flushes[3].bytes, "tail");
+    out.clearScreen();  // the colour set before an earlier flush is still in force
+    out.flush();
+    EXPECT_EQ(sent.bytes[1], "\x1b[0;32;40mold\x1b[H\x1b[2Jnew\x1b[0;36;40m\x1b[H\x1b[2Jnewest");
+    EXPECT_EQ(sent.redraws,
+              (std::vector<std::string>{"Welcome\r\n", "\x1b[0;36;40mnewest", "-", "\x1b[0;36;40m"}));
 }
 
 }  // namespace
