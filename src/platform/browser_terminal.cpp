@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/ansi_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix_files.h"
@@ -69,31 +70,17 @@ std::string takeJsString(const char* text) {
 // and echoes keys typed meanwhile.
 class BrowserTerminal final : public Terminal, public Clock {
 public:
-    void write(std::string_view text) override {
-        pending_.append(text);
-        if (pending_.size() >= kFlushThreshold) flush();
-    }
+    void write(std::string_view text) override { out_.write(text); }
 
-    void flush() override {
-        if (pending_.empty()) return;
-        terminalWrite(pending_.data(), pending_.size());
-        pending_.clear();
-    }
+    void flush() override { out_.flush(); }
 
     // As on a POSIX terminal, only the screen: earlier screens stay in the
     // terminal's scrollback for the player to read back.
-    void clearScreen() override { pending_ += "\x1b[H\x1b[2J"; }
+    void clearScreen() override { out_.clearScreen(); }
 
-    void setTextColour(TextColour colour) override {
-        switch (colour) {
-            case TextColour::Green: pending_ += "\x1b[0;32;40m"; break;
-            case TextColour::Cyan: pending_ += "\x1b[0;36;40m"; break;
-            case TextColour::Red: pending_ += "\x1b[0;31;40m"; break;
-            case TextColour::BrightWhite: pending_ += "\x1b[0;97;40m"; break;
-        }
-    }
+    void setTextColour(TextColour colour) override { out_.setTextColour(colour); }
 
-    void homeCursor() override { pending_ += "\x1b[H"; }
+    void homeCursor() override { out_.homeCursor(); }
 
     // The page fits the terminal to its window, so this is read afresh.
     std::optional<int> width() override {
@@ -102,10 +89,7 @@ public:
         return columns;
     }
 
-    void setCursorVisible(bool visible) override {
-        pending_ += visible ? "\x1b[?25h" : "\x1b[?25l";
-        flush();
-    }
+    void setCursorVisible(bool visible) override { out_.setCursorVisible(visible); }
 
     void setTitle(std::string_view title) override { setDocumentTitle(std::string(title).c_str()); }
 
@@ -146,8 +130,6 @@ public:
     }
 
 private:
-    static constexpr std::size_t kFlushThreshold = 64 * 1024;
-
     // Keys typed while the game was busy (a pause, a sleep) are echoed as
     // soon as it looks, as a terminal would have echoed them at once.
     void echoTypedKeys() {
@@ -160,7 +142,8 @@ private:
         flush();
     }
 
-    std::string pending_;
+    AnsiWriter out_{
+        [](const AnsiOutput& output) { terminalWrite(output.bytes.data(), output.bytes.size()); }};
     LineDiscipline keys_;
 };
 

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ansi_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix_files.h"
@@ -32,11 +33,8 @@ namespace talvoren {
 namespace {
 
 constexpr char kResetColours[] = "\x1b[0m";
-constexpr char kShowCursor[] = "\x1b[?25h";
-constexpr char kHideCursor[] = "\x1b[?25l";
 constexpr char kEnterAlternateScreen[] = "\x1b[?1049h";
 constexpr char kLeaveAlternateScreen[] = "\x1b[?1049l";
-constexpr char kClear[] = "\x1b[H\x1b[2J";
 // What is kept of a screen for drawing it again: enough for any terminal.
 constexpr std::size_t kScreenLogLimit = 64 * 1024;
 
@@ -85,7 +83,7 @@ void writeText(const char* text) {
 void restoreTerminalFromSignal() {
     if (keyModeActive != 0) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTermios);
     if (escapesEnabled == 0) return;
-    if (cursorHidden != 0) writeText(kShowCursor);
+    if (cursorHidden != 0) writeText(ansi::kShowCursor);
     if (onAlternateScreen != 0) writeText(kLeaveAlternateScreen);
     writeText(kResetColours);
 }
@@ -102,10 +100,10 @@ void redrawScreen() {
     }
     std::atomic_signal_fence(std::memory_order_acquire);
     writeText(kEnterAlternateScreen);
-    writeText(kClear);
+    writeText(ansi::kClear);
     writeAll(STDOUT_FILENO, screenLog.colourAtClear.data(), screenLog.colourAtClear.size());
     writeAll(STDOUT_FILENO, screenLog.text.data(), screenLog.text.size());
-    if (cursorHidden != 0) writeText(kHideCursor);
+    if (cursorHidden != 0) writeText(ansi::kHideCursor);
 }
 
 void onTerminatingSignal(int signalNumber) {
@@ -183,7 +181,10 @@ bool terminalWantsEscapes() {
 // The terminal and the clock are one: a pause shows what was written first.
 class PosixTerminal final : public Terminal, public Clock {
 public:
-    PosixTerminal() : escapes_(terminalWantsEscapes()), interactive_(::isatty(STDIN_FILENO) != 0) {
+    PosixTerminal()
+        : escapes_(terminalWantsEscapes()),
+          interactive_(::isatty(STDIN_FILENO) != 0),
+          out_([this](const AnsiOutput& output) { send(output); }) {
         escapesEnabled = escapes_ ? 1 : 0;
         ::signal(SIGPIPE, SIG_IGN);
         if (escapes_ || interactive_) {
@@ -215,40 +216,23 @@ public:
     PosixTerminal(const PosixTerminal&) = delete;
     PosixTerminal& operator=(const PosixTerminal&) = delete;
 
-    void write(std::string_view text) override {
-        pending_.append(text);
-        if (pending_.size() >= kFlushThreshold) flush();
-    }
+    // Text always goes out; control sequences only to a terminal that takes them.
+    void write(std::string_view text) override { out_.write(text); }
 
-    void flush() override {
-        if (escapes_) {
-            writeAndKeepForRedraw();
-        } else {
-            writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
-        }
-        pending_.clear();
-        clearAt_ = std::string::npos;
-    }
+    void flush() override { out_.flush(); }
 
     // Only the screen is cleared: the player's scrollback belongs to the shell.
     void clearScreen() override {
-        if (!escapes_) return;
-        clearAt_ = pending_.size();
-        colourAtClear_ = colour_;
-        pending_ += kClear;
+        if (escapes_) out_.clearScreen();
     }
 
     void setTextColour(TextColour colour) override {
-        switch (colour) {
-            case TextColour::Green: colour_ = "\x1b[0;32;40m"; break;
-            case TextColour::Cyan: colour_ = "\x1b[0;36;40m"; break;
-            case TextColour::Red: colour_ = "\x1b[0;31;40m"; break;
-            case TextColour::BrightWhite: colour_ = "\x1b[0;97;40m"; break;
-        }
-        control(colour_);
+        if (escapes_) out_.setTextColour(colour);
     }
 
-    void homeCursor() override { control("\x1b[H"); }
+    void homeCursor() override {
+        if (escapes_) out_.homeCursor();
+    }
 
     std::optional<int> width() override {
         if (::isatty(STDOUT_FILENO) == 0) return std::nullopt;
@@ -261,21 +245,16 @@ public:
         if (!escapes_ || (cursorHidden == 0) == visible) return;
         // A signal in between may show the cursor once too often, never too few times.
         if (!visible) cursorHidden = 1;
-        pending_ += visible ? kShowCursor : kHideCursor;
-        flush();
+        out_.setCursorVisible(visible);
         if (visible) cursorHidden = 0;
     }
 
     void setTitle(std::string_view title) override {
-        if (!escapes_) return;
-        pending_ += "\x1b]0;";
-        pending_ += title;
-        pending_ += "\x07";
+        if (escapes_) out_.setTitle(title);
     }
 
     void requestWindowSize(int widthPixels, int heightPixels) override {
-        if (!escapes_) return;
-        pending_ += "\x1b[4;" + std::to_string(heightPixels) + ";" + std::to_string(widthPixels) + "t";
+        if (escapes_) out_.requestWindowSize(widthPixels, heightPixels);
     }
 
     void sleepMs(std::int64_t milliseconds) override {
@@ -337,24 +316,26 @@ public:
     }
 
 private:
-    static constexpr std::size_t kFlushThreshold = 64 * 1024;
-
-    void control(const char* sequence) {
-        if (escapes_) pending_ += sequence;
+    void send(const AnsiOutput& output) {
+        if (escapes_) {
+            writeAndKeepForRedraw(output);
+        } else {
+            writeAll(STDOUT_FILENO, output.bytes.data(), output.bytes.size());
+        }
     }
 
-    // Writes what is pending and adds it to the log of the screen, the
-    // handlers being told to keep off meanwhile: a stop that comes between
-    // the write and the log would otherwise redraw the screen without it.
-    void writeAndKeepForRedraw() {
+    // Writes the output and adds it to the log of the screen, the handlers
+    // being told to keep off meanwhile: a stop that comes between the write
+    // and the log would otherwise redraw the screen without it.
+    static void writeAndKeepForRedraw(const AnsiOutput& output) {
         screenLog.busy = 1;
         std::atomic_signal_fence(std::memory_order_seq_cst);
-        writeAll(STDOUT_FILENO, pending_.data(), pending_.size());
-        if (clearAt_ != std::string::npos) {
-            screenLog.colourAtClear = colourAtClear_;
-            screenLog.text.assign(pending_, clearAt_ + sizeof kClear - 1);
+        writeAll(STDOUT_FILENO, output.bytes.data(), output.bytes.size());
+        if (output.cleared) {
+            screenLog.colourAtClear = output.colourAtClear;
+            screenLog.text = output.afterClear;
         } else {
-            screenLog.text += pending_;
+            screenLog.text += output.bytes;
         }
         if (screenLog.text.size() > 2 * kScreenLogLimit) {
             // Only the latest rows can be on screen; keep them from a row's start.
@@ -371,10 +352,7 @@ private:
 
     bool escapes_;
     bool interactive_;
-    std::string pending_;
-    std::size_t clearAt_ = std::string::npos;  // where in pending_ the screen was last cleared
-    const char* colour_ = "";                  // the colour in force, as its sequence
-    const char* colourAtClear_ = "";
+    AnsiWriter out_;
 };
 
 class PosixFiles final : public Files {
