@@ -6,8 +6,8 @@
 
 #include "fresh_game.h"
 #include "harness_support.h"
-#include "simulated_machine.h"
 #include "shell/shell.h"
+#include "simulated_machine.h"
 
 namespace talvoren::fuzzing {
 namespace {

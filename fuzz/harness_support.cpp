@@ -106,8 +106,8 @@ void requireWellFormedSave(std::string_view contents) {
 void requireCleanEnd(int status, const SimulatedMachine& console, const std::string* saveBefore) {
     require(status == 0, "the game ended with a status other than 0", &console);
     require(!console.inKeyMode(), "the game ended with the console still in key mode", &console);
-    require(console.colour() == TextColour::BrightWhite, "the game ended in a colour other than bright white",
-            &console);
+    require(console.colour() == TextColour::Default,
+            "the game ended in a colour other than the console's own", &console);
     std::string saved;
     if (readSaveFile(saved) && (saveBefore == nullptr || saved != *saveBefore)) requireWellFormedSave(saved);
 }

@@ -61,11 +61,12 @@ TEST_F(TimingBar, GradeFollowsTheFillSeenAtThePress) {
         EXPECT_EQ(pressAfter(c.afterMs), c.grade) << c.afterMs;
         ++bars;
         EXPECT_EQ(count("<home>"), static_cast<std::size_t>(c.frames)) << c.afterMs;
-        // The grade stands under the bar, in bright white, and the wait after
-        // the last frame is still kept.
-        EXPECT_TRUE(transcript().ends_with("]\n" + std::string(c.grade) + "\n")) << transcript();
+        // The grade stands under the bar in the console's own colours, and
+        // the wait after the last frame is still kept.
+        EXPECT_TRUE(transcript().ends_with("]\n<colour default>" + std::string(c.grade) + "\n"))
+            << transcript();
         EXPECT_EQ(console.nowMs(), start + c.frames * kFrameMs) << c.afterMs;
-        EXPECT_EQ(console.colour(), TextColour::BrightWhite);
+        EXPECT_EQ(console.colour(), TextColour::Default);
         EXPECT_EQ(console.keyModeEntries(), bars);
         EXPECT_FALSE(console.inKeyMode());
     }
@@ -91,7 +92,7 @@ TEST_F(TimingBar, EveryCellClassHasItsColourAndCharacter) {
     const std::string full = "<home>[<colour 2>" + cells(35, ':') + "<colour 15>]\n";
     EXPECT_EQ(frame(35), full);
     EXPECT_EQ(frame(36), full);
-    EXPECT_EQ(frame(40), full + "Miss\n");
+    EXPECT_EQ(frame(40), full + "<colour default>Miss\n");
 }
 
 TEST_F(TimingBar, FramesKeepTheirCadenceFromTheStartOnASlowConsole) {
@@ -151,10 +152,10 @@ TEST_F(TimingBar, EndOfInputDuringTheBarEndsTheGameCleanly) {
     // intro, then Attack: the bar finds the input over.
     EXPECT_EQ(play("1\nHero\n\n\n\n\n1\n"), 0);
     EXPECT_EQ(count("<home>"), 1u);
-    EXPECT_TRUE(transcript().ends_with("]\n")) << transcript();
+    EXPECT_TRUE(transcript().ends_with("]\n<colour default>")) << transcript();
     EXPECT_EQ(console.keyModeEntries(), 1);
     EXPECT_FALSE(console.inKeyMode());
-    EXPECT_EQ(console.colour(), TextColour::BrightWhite);
+    EXPECT_EQ(console.colour(), TextColour::Default);
 }
 
 }  // namespace

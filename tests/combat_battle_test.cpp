@@ -103,7 +103,7 @@ TEST_F(Battle, AttackGradeScalesTheHerosBlowButTheMonsterAlwaysStrikes) {
 
         const std::vector<std::string> screens = console.screens();
         ASSERT_EQ(screens.size(), 6u);  // flavour, intro, turn, bar, turn
-        EXPECT_TRUE(screens[4].ends_with("]\n" + std::string(c.grade) +
+        EXPECT_TRUE(screens[4].ends_with("]\n<colour default>" + std::string(c.grade) +
                                          "\nYou did: " + std::to_string(c.blow) +
                                          " damage to the Bear\nThe Bear did 17 damage to you\n" + kPause))
             << screens[4];
@@ -124,10 +124,12 @@ TEST_F(Battle, HealIsGradedCappedAndSparesTheMonstersTurn) {
 
     const std::vector<std::string> screens = console.screens();
     ASSERT_EQ(screens.size(), 8u);
-    EXPECT_TRUE(screens[4].ends_with("]\nMiss\nYou healed: 0 damage\n" + kPause)) << screens[4];
+    EXPECT_TRUE(screens[4].ends_with("]\n<colour default>Miss\nYou healed: 0 damage\n" + kPause))
+        << screens[4];
     EXPECT_EQ(screens[5], turnScreen(232, 140));
     // The full 25 is shown although the ceiling let only 16 of it count.
-    EXPECT_TRUE(screens[6].ends_with("]\nHit\nYou healed: 25 damage\n" + kPause)) << screens[6];
+    EXPECT_TRUE(screens[6].ends_with("]\n<colour default>Hit\nYou healed: 25 damage\n" + kPause))
+        << screens[6];
     EXPECT_EQ(screens[7], turnScreen(232, 156));
     EXPECT_EQ(enemy.lastHit, 0);
     EXPECT_EQ(count("damage to you"), 0u);

@@ -1,11 +1,11 @@
 // What `talvoren` answers on its command line, before any game starts.
+#include "shell/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "shell/command_line.h"
 
 namespace talvoren {
 namespace {

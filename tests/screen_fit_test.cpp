@@ -171,13 +171,13 @@ TEST_F(ScreenFit, CursorIsHiddenOnlyWhileTheBarAnimates) {
     EXPECT_EQ(runTimingBar(), Grade::Hit);
     const std::string& out = transcript();
     EXPECT_LT(out.find("<cursor hidden>"), out.find("<home>"));
-    EXPECT_TRUE(out.ends_with("Hit\n<cursor shown>")) << out;
+    EXPECT_TRUE(out.ends_with("<colour default>Hit\n<cursor shown>")) << out;
 
     // The input ends during the bar: the cursor comes back all the same.
     restartProgram();
     console.setConsoleWidth(80);
     EXPECT_EQ(play("1\nHero\n\n\n\n\n1\n"), 0);
-    EXPECT_TRUE(transcript().ends_with("]\n<cursor shown>")) << transcript();
+    EXPECT_TRUE(transcript().ends_with("]\n<cursor shown><colour default>")) << transcript();
     EXPECT_TRUE(console.cursorVisible());
 }
 

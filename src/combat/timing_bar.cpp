@@ -81,12 +81,36 @@ std::int64_t nextFrameStart(std::int64_t start, std::int64_t framesDrawn, std::i
     return start;
 }
 
+namespace {
+
+// The bar draws in bright white on black; once it is left, however, the
+// console's own colours come back, so that a light terminal theme is not
+// turned into a black slab for the rest of the game.
+class BarColoursScope {
+public:
+    BarColoursScope() { screenColour(TextColour::BrightWhite); }
+    ~BarColoursScope() { restore(); }
+    BarColoursScope(const BarColoursScope&) = delete;
+    BarColoursScope& operator=(const BarColoursScope&) = delete;
+
+    void restore() {
+        if (restored_) return;
+        restored_ = true;
+        screenColour(TextColour::Default);
+    }
+
+private:
+    bool restored_ = false;
+};
+
+}  // namespace
+
 Grade runTimingBar() {
     Clock& clock = game().clock;
     clearScreen();
-    screenColour(TextColour::BrightWhite);
     std::optional<Grade> grade;
     {
+        BarColoursScope colours;
         const HiddenCursorScope hiddenCursor;
         const KeyPollingScope keyMode;
         std::int64_t start = clock.steadyMs();
@@ -96,6 +120,7 @@ Grade runTimingBar() {
             drawFrame(filled);
             if (game().input.pollSpaceBar() == SpacePoll::Pressed) {
                 grade = gradeForFill(filled);
+                colours.restore();
                 printLine(gradeText(*grade));
             }
             start = nextFrameStart(start, frame, clock.steadyMs());

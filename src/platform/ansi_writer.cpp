@@ -12,6 +12,7 @@ std::string_view colourSequence(TextColour colour) {
         case TextColour::Cyan: return "\x1b[0;36;40m";
         case TextColour::Red: return "\x1b[0;31;40m";
         case TextColour::BrightWhite: return "\x1b[0;97;40m";
+        case TextColour::Default: return "\x1b[0m";
     }
     return {};  // no other colour exists; a stray value changes nothing
 }

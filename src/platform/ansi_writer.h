@@ -46,7 +46,8 @@ public:
 
     // Homes the cursor and blanks the screen (the scrollback stays).
     void clearScreen();
-    // Sets the colour of what follows, as that colour on black.
+    // Sets the colour of what follows, as that colour on black, or the
+    // terminal's own default colours.
     void setTextColour(TextColour colour);
     void homeCursor();
     // Shows or hides the cursor and flushes, so the change is seen at once.

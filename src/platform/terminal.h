@@ -11,8 +11,10 @@
 
 namespace talvoren {
 
-// Text colours of the console, as foreground attributes on black.
-enum class TextColour : int { Green = 2, Cyan = 3, Red = 4, BrightWhite = 15 };
+// Text colours of the console, as foreground attributes on black, and the
+// console's own colours: a terminal's default foreground and background
+// (which the player's theme chooses), the Windows console's bright white.
+enum class TextColour : int { Green = 2, Cyan = 3, Red = 4, BrightWhite = 15, Default = 16 };
 
 // What a non-blocking look at the keyboard found.
 enum class DirectKey { NotSupported, Up, Down };

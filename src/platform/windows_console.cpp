@@ -199,7 +199,9 @@ public:
     void setTextColour(TextColour colour) override {
         if (!outputIsConsole_) return;
         flush();  // text written so far keeps the colour it was written in
-        setConsoleColour(out_, static_cast<WORD>(colour));
+        // The console's own colours are its bright white on black, as the game has always used.
+        const TextColour shown = colour == TextColour::Default ? TextColour::BrightWhite : colour;
+        setConsoleColour(out_, static_cast<WORD>(shown));
     }
 
     void homeCursor() override {

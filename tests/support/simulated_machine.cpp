@@ -72,7 +72,8 @@ void SimulatedMachine::homeCursor() {
 
 void SimulatedMachine::setTextColour(TextColour colour) {
     colour_ = colour;
-    marker("<colour " + std::to_string(static_cast<int>(colour)) + ">");
+    marker(colour == TextColour::Default ? std::string("<colour default>")
+                                         : "<colour " + std::to_string(static_cast<int>(colour)) + ">");
 }
 
 void SimulatedMachine::setCursorVisible(bool visible) {

@@ -140,7 +140,7 @@ private:
     bool inKeyMode_ = false;
     int keyModeEntries_ = 0;
     int flushes_ = 0;
-    TextColour colour_ = TextColour::BrightWhite;
+    TextColour colour_ = TextColour::Default;
     std::string transcript_;
     Budget budget_;
     bool budgetSpent_ = false;

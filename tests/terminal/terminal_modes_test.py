@@ -19,21 +19,12 @@ from harness import (AREA_PROMPT, CLEAR, ENTER_ALTERNATE_SCREEN, FRAME_START, HI
 WILDERNESS_SAVE = "Act 1\nTester\n1\n1000\n1\n5\n0\n0\n25\n50\n0\n1\n3\n0"
 
 
-def frame_text(filled):
-    """The bar as the terminal receives it with `filled` cells filled:
-    green filled cells, then cyan, red and white ones."""
-    text = FRAME_START
-    current = b"\x1b[0;97;40m"
-    for cell in range(35):
-        colour = (b"\x1b[0;32;40m" if cell < filled else b"\x1b[0;36;40m" if cell < 20
-                  else b"\x1b[0;31;40m" if cell < 26 else b"\x1b[0;97;40m")
-        if colour != current:
-            current = colour
-            text += colour
-        text += b":" if cell < filled else b"#"
-    if current != b"\x1b[0;97;40m":
-        text += b"\x1b[0;97;40m"
-    return text + b"]\r\n"
+# The bar's first two frames as the terminal receives them: filled cells in
+# green, then cyan, red and bright white ones, back to bright white at the end.
+FIRST_FRAME = (FRAME_START + b"\x1b[0;32;40m:\x1b[0;36;40m" + b"#" * 19 + b"\x1b[0;31;40m" + b"#" * 6
+               + b"\x1b[0;97;40m" + b"#" * 9 + b"]\r\n")
+SECOND_FRAME = (FRAME_START + b"\x1b[0;32;40m::\x1b[0;36;40m" + b"#" * 18 + b"\x1b[0;31;40m" + b"#" * 6
+                + b"\x1b[0;97;40m" + b"#" * 9 + b"]\r\n")
 
 
 def game_at_the_menu(job_shell=False):
@@ -96,7 +87,7 @@ class TerminalCase(unittest.TestCase):
         self.game = (SHELL_AT_A_TURN if job_shell else ALONE_AT_A_TURN).take()
         self.bar_start = self.game.mark()
         self.game.send("1\r")
-        self.game.wait_for(frame_text(2), self.bar_start)
+        self.game.wait_for(SECOND_FRAME, self.bar_start)
         self.assertTrue(in_key_mode(self.game.settings()), describe_settings(self.game.settings()))
 
     def bar_moves_after(self, start):
@@ -106,13 +97,14 @@ class TerminalCase(unittest.TestCase):
 
     def press_space_for_a_grade(self):
         """Writes one space, with no Enter: the bar stops at once, the space
-        unechoed, its grade on the line under it and the cursor shown again."""
+        unechoed, its grade on the line under it in the terminal's own
+        colours and the cursor shown again."""
         start = self.game.mark()
         self.game.send(" ")
         end = self.game.wait_for(b"You did: ", start)
         written = self.game.output[start:end]
         self.assertNotIn(b" ", written, "the space was echoed")
-        self.assertTrue(any(self.game.output[:end].endswith(b"]\r\n" + grade + b"\r\n" + SHOW_CURSOR)
+        self.assertTrue(any(self.game.output[:end].endswith(b"]\r\n" + RESET_COLOURS + grade + b"\r\n" + SHOW_CURSOR)
                             for grade in (b"Hit", b"Critical", b"Miss")),
                         "no grade under the bar: " + printable(self.game.output[:end], 300))
         self.assertFalse(self.game.render().cursor.hidden)
@@ -125,6 +117,15 @@ class TerminalCase(unittest.TestCase):
         self.assertTrue(status is not None and os.WIFCONTINUED(status), describe_status(status))
         self.bar_moves_after(resumed_at)
         self.assertTrue(in_key_mode(self.game.settings()), describe_settings(self.game.settings()))
+
+    def assert_in_default_colours(self, screen, first_row, end_row):
+        """Every cell of rows first_row..end_row-1, written or blank, shows the
+        terminal's default foreground and background."""
+        for row in range(first_row, end_row):
+            for column in range(screen.columns):
+                cell = screen.buffer[row][column]
+                self.assertEqual((cell.fg, cell.bg), ("default", "default"),
+                                 f"row {row} column {column} ({cell.data!r}) of: {screen.rows()}")
 
     def assert_settings_restored(self, when):
         now = self.game.settings()
@@ -189,12 +190,25 @@ class TerminalGivenBack(TerminalCase):
         # with the cursor hidden.
         self.assertLess(shown.find(CLEAR, start), shown.find(HIDE_CURSOR, start))
         self.assertLess(shown.find(HIDE_CURSOR, start), shown.find(FRAME_START, start))
-        self.assertIn(frame_text(1), shown[start:])
+        self.assertIn(FIRST_FRAME, shown[start:])
         self.assertTrue(self.game.render().cursor.hidden, "the cursor shows while the bar animates")
 
         self.press_space_for_a_grade()
         self.game.wait_for(PAUSE_PROMPT, start)
         self.assert_settings_restored("after the bar")
+        # After the bar the player's own colours are back (a light theme stays
+        # light): the grade and the lines under it, and the next cleared screen.
+        screen = self.game.render()
+        self.assert_in_default_colours(screen, 1, len(screen.rows()))
+        turn = self.game.mark()
+        self.answer("\r", TURN_PROMPT)
+        screen = self.game.render()
+        self.assertIn(b"[1] Attack", self.game.output[turn:])
+        self.assert_in_default_colours(screen, 0, screen.lines)
+        self.game.send("1\r")  # Attack again: back into the bar, and out of it by a space
+        self.game.wait_for(FRAME_START, turn)
+        self.press_space_for_a_grade()
+        self.game.wait_for(PAUSE_PROMPT, turn)
         end_of_fight = self.game.mark()
         self.flee_and_exit()
         self.assert_settings_restored("after exit")
