@@ -25,6 +25,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix_files.h"
+#include "platform/save_policy.h"
 #include "platform/terminal.h"
 
 namespace talvoren {
@@ -383,7 +384,7 @@ public:
         return openForReadingPosix(path);
     }
     SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFileAtomicallyPosix(path, contents);
+        return replaceFile(nativeFileSystem(), path, contents);
     }
     std::string dataFolder() override { return installedDataFolderPosix(); }
 };
@@ -406,6 +407,11 @@ Clock& nativeClock() {
 Files& nativeFiles() {
     static PosixFiles files;
     return files;
+}
+
+FileSystem& nativeFileSystem() {
+    static PosixFileSystem system;
+    return system;
 }
 
 }  // namespace talvoren
