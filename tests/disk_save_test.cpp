@@ -4,6 +4,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -167,6 +168,47 @@ TEST_F(DiskSave, FolderClosedToThePlayerStillTakesTheSaveInPlace) {
     EXPECT_EQ(readFile("closed/save1.txt"), kAnaSave);
     EXPECT_EQ(listing(folder / "closed"), "save1.txt ");
     ::chmod((folder / "closed").c_str(), 0755);
+}
+
+TEST_F(DiskSave, InAStickyFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving links to other users needs root; the simulated disk tries it";
+    const std::filesystem::path shared = folder / "shared";  // like /tmp: root's, sticky, open to all
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    writeFile("precious.txt", "old save");
+    giveToPlayer(folder / "precious.txt");
+    const std::string link = (shared / "save1.txt").string();
+    std::filesystem::create_symlink(folder / "precious.txt", link);
+    const auto linkOwnedBy = [&link](uid_t owner) { ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0); };
+
+    linkOwnedBy(1);  // a third user's link steers neither the player nor root
+    EXPECT_EQ(saveAsPlayer(link, kAnaSave), "Permission denied");
+    EXPECT_EQ(saveOnDisk(link, kAnaSave).reason, "Permission denied");
+    linkOwnedBy(65534);  // the player's, but not root's
+    EXPECT_EQ(saveOnDisk(link, kAnaSave).reason, "Permission denied");
+    EXPECT_EQ(readFile("precious.txt"), "old save");
+    EXPECT_EQ(listing(shared), "save1.txt ");
+
+    EXPECT_EQ(saveAsPlayer(link, "the player's link"), "saved");
+    EXPECT_EQ(readFile("precious.txt"), "the player's link");
+    linkOwnedBy(0);  // the folder's owner's
+    EXPECT_EQ(saveAsPlayer(link, "the folder owner's link"), "saved");
+    EXPECT_EQ(readFile("precious.txt"), "the folder owner's link");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+TEST_F(DiskSave, GoodSaveRemovesTemporaryFilesOfCrashedGamesButNotOneARunningGameHolds) {
+    writeFile(".save1.txt.tvtmp-Ab3dE9", "half a save of a crashed game");
+    writeFile(".save1.txt.tvtmp-Zz9zZ9", "a save another game is writing");
+    writeFile(".save1.txt.backup", "my copy");
+    const int held = ::open(".save1.txt.tvtmp-Zz9zZ9", O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
+    EXPECT_EQ(listing(folder), ".save1.txt.backup .save1.txt.tvtmp-Zz9zZ9 save1.txt ");
+    ::close(held);  // that game ended without renaming it
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
+    EXPECT_EQ(listing(folder), ".save1.txt.backup save1.txt ");
 }
 
 TEST_F(DiskSave, FullDiskKeepsTheOldSaveAndSaysWhy) {

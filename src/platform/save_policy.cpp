@@ -110,7 +110,8 @@ FileError replaceByRename(FileSystem& system, Place& place, std::string_view con
         file->close();
         return error;
     }
-    // The bytes were flushed before the rename; closing can no longer lose them.
+    // Held until renamed, then closed; once flushed, the bytes are on the
+    // disk whatever closing says.
     file->close();
     place.folder->sync();
     return {};
@@ -136,8 +137,9 @@ FileError rewriteInPlace(Place& place, std::string_view contents) {
         if (!error) error = file->sync();
         if (error && !file->writeAt(0, old) && !file->truncate(old.size())) file->sync();
     }
-    const FileError closed = file->close();
-    return error ? error : closed;
+    // Once flushed, the bytes are on the disk whatever closing says.
+    file->close();
+    return error;
 }
 
 FileError writeFile(FileSystem& system, Place& place, std::string_view contents) {

@@ -331,7 +331,7 @@ FileError SimulatedFileSystem::resolveFolder(const std::string& path, std::strin
         if (node == nullptr) return problem(FileProblem::missing);
         if (node->kind == EntryKind::link) {
             if (++hops > kMostLinks) return problem(FileProblem::tooManyLinks);
-            if (node->bytes.starts_with('/')) at = "/";
+            if (node->bytes.starts_with('/')) at.assign(1, '/');  // not = "/": g++ 12 -O2 warns of an overlap
             push(node->bytes);
         } else if (node->kind == EntryKind::folder) {
             at = next;
