@@ -4,6 +4,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -18,12 +19,17 @@
 #include <string>
 
 #include "platform/posix_files.h"
+#include "platform/save_policy.h"
 #include "session.h"
 
 namespace talvoren::testing {
 namespace {
 
 const std::string kAnaSave = "Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0";
+
+SaveOutcome saveOnDisk(const std::string& path, std::string_view contents) {
+    return replaceFile(nativeFileSystem(), path, contents);
+}
 
 class DiskSave : public GameSession {
 protected:
@@ -49,7 +55,7 @@ protected:
                 (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 ::_exit(2);
             }
-            const SaveOutcome outcome = replaceFileAtomicallyPosix(path, contents);
+            const SaveOutcome outcome = saveOnDisk(path, contents);
             const std::string said = outcome.saved ? "saved" : outcome.reason;
             ::_exit(::write(report[1], said.data(), said.size()) < 0 ? 3 : 0);
         }
@@ -75,33 +81,33 @@ protected:
 };
 
 TEST_F(DiskSave, ReplacesTheWholeFileKeepsItsModeAndLeavesNothingElse) {
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave).saved);
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
     EXPECT_EQ(readFile("save1.txt"), kAnaSave);
     ASSERT_EQ(::chmod("save1.txt", 0600), 0);
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "short").saved);
+    EXPECT_TRUE(saveOnDisk("save1.txt", "short").saved);
     EXPECT_EQ(readFile("save1.txt"), "short");
     EXPECT_EQ(modeOf("save1.txt"), 0600u);
     EXPECT_EQ(listing(folder), "save1.txt ");
 
     // A file of the player's that looks like a temporary one is not touched.
     writeFile("save1.txt.tmp", "my notes");
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave).saved);
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
     EXPECT_EQ(readFile("save1.txt.tmp"), "my notes");
 }
 
 TEST_F(DiskSave, FailuresGiveTheSystemsReasonAndKeepTheOldSave) {
-    const SaveOutcome nowhere = replaceFileAtomicallyPosix("no-such-folder/save1.txt", kAnaSave);
+    const SaveOutcome nowhere = saveOnDisk("no-such-folder/save1.txt", kAnaSave);
     EXPECT_FALSE(nowhere.saved);
     EXPECT_EQ(nowhere.reason, "No such file or directory");
 
     std::filesystem::create_directory(folder / "save1.txt");
-    EXPECT_EQ(replaceFileAtomicallyPosix("save1.txt", kAnaSave).reason, "Is a directory");
+    EXPECT_EQ(saveOnDisk("save1.txt", kAnaSave).reason, "Is a directory");
     std::filesystem::remove(folder / "save1.txt");
 
     // Read-only: refused even for a user whom permissions do not stop.
     writeFile("save1.txt", "old save");
     ASSERT_EQ(::chmod("save1.txt", 0444), 0);
-    const SaveOutcome readOnly = replaceFileAtomicallyPosix("save1.txt", kAnaSave);
+    const SaveOutcome readOnly = saveOnDisk("save1.txt", kAnaSave);
     EXPECT_FALSE(readOnly.saved);
     EXPECT_EQ(readOnly.reason, "Permission denied");
     EXPECT_EQ(readFile("save1.txt"), "old save");
@@ -115,7 +121,7 @@ TEST_F(DiskSave, FailuresGiveTheSystemsReasonAndKeepTheOldSave) {
     rlimit tight = previous;
     tight.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const SaveOutcome tooBig = replaceFileAtomicallyPosix("save1.txt", std::string(4096, 'z'));
+    const SaveOutcome tooBig = saveOnDisk("save1.txt", std::string(4096, 'z'));
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(tooBig.reason, "File too large");
@@ -127,7 +133,7 @@ TEST_F(DiskSave, SymbolicLinksAreFollowedAndStayLinks) {
     std::filesystem::create_directories(folder / "elsewhere" / "saves");
     writeFile("elsewhere/saves/mine.txt", "old save");
     std::filesystem::create_symlink("elsewhere/saves/mine.txt", folder / "save1.txt");
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", kAnaSave).saved);
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "save1.txt"));
     EXPECT_EQ(readFile("elsewhere/saves/mine.txt"), kAnaSave);
     EXPECT_EQ(listing(folder / "elsewhere" / "saves"), "mine.txt ");
@@ -137,20 +143,20 @@ TEST_F(DiskSave, SymbolicLinksAreFollowedAndStayLinks) {
     std::filesystem::remove(folder / "save1.txt");
     std::filesystem::create_symlink("saves/new.txt", folder / "elsewhere" / "hop");
     std::filesystem::create_symlink(folder / "elsewhere" / "hop", folder / "save1.txt");
-    EXPECT_TRUE(replaceFileAtomicallyPosix("save1.txt", "first").saved);
+    EXPECT_TRUE(saveOnDisk("save1.txt", "first").saved);
     EXPECT_EQ(readFile("elsewhere/saves/new.txt"), "first");
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "elsewhere" / "hop"));
 
     // A loop of links ends with a reason, not a hang.
     std::filesystem::create_symlink("loop-b", folder / "loop-a");
     std::filesystem::create_symlink("loop-a", folder / "loop-b");
-    EXPECT_EQ(replaceFileAtomicallyPosix("loop-a", "x").reason, "Too many levels of symbolic links");
+    EXPECT_EQ(saveOnDisk("loop-a", "x").reason, "Too many levels of symbolic links");
 }
 
 TEST_F(DiskSave, PipeNamedLikeTheSaveIsNeitherWaitedOnNorWritten) {
     ASSERT_EQ(::mkfifo("save1.txt", 0644), 0);
     EXPECT_EQ(openForReadingPosix("save1.txt"), nullptr);
-    EXPECT_EQ(replaceFileAtomicallyPosix("save1.txt", kAnaSave).reason, "Not a regular file");
+    EXPECT_EQ(saveOnDisk("save1.txt", kAnaSave).reason, "Not a regular file");
 }
 
 TEST_F(DiskSave, FolderClosedToThePlayerStillTakesTheSaveInPlace) {
@@ -162,6 +168,47 @@ TEST_F(DiskSave, FolderClosedToThePlayerStillTakesTheSaveInPlace) {
     EXPECT_EQ(readFile("closed/save1.txt"), kAnaSave);
     EXPECT_EQ(listing(folder / "closed"), "save1.txt ");
     ::chmod((folder / "closed").c_str(), 0755);
+}
+
+TEST_F(DiskSave, InAStickyFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving links to other users needs root; the simulated disk tries it";
+    const std::filesystem::path shared = folder / "shared";  // like /tmp: root's, sticky, open to all
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    writeFile("precious.txt", "old save");
+    giveToPlayer(folder / "precious.txt");
+    const std::string link = (shared / "save1.txt").string();
+    std::filesystem::create_symlink(folder / "precious.txt", link);
+    const auto linkOwnedBy = [&link](uid_t owner) { ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0); };
+
+    linkOwnedBy(1);  // a third user's link steers neither the player nor root
+    EXPECT_EQ(saveAsPlayer(link, kAnaSave), "Permission denied");
+    EXPECT_EQ(saveOnDisk(link, kAnaSave).reason, "Permission denied");
+    linkOwnedBy(65534);  // the player's, but not root's
+    EXPECT_EQ(saveOnDisk(link, kAnaSave).reason, "Permission denied");
+    EXPECT_EQ(readFile("precious.txt"), "old save");
+    EXPECT_EQ(listing(shared), "save1.txt ");
+
+    EXPECT_EQ(saveAsPlayer(link, "the player's link"), "saved");
+    EXPECT_EQ(readFile("precious.txt"), "the player's link");
+    linkOwnedBy(0);  // the folder's owner's
+    EXPECT_EQ(saveAsPlayer(link, "the folder owner's link"), "saved");
+    EXPECT_EQ(readFile("precious.txt"), "the folder owner's link");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+TEST_F(DiskSave, GoodSaveRemovesTemporaryFilesOfCrashedGamesButNotOneARunningGameHolds) {
+    writeFile(".save1.txt.tvtmp-Ab3dE9", "half a save of a crashed game");
+    writeFile(".save1.txt.tvtmp-Zz9zZ9", "a save another game is writing");
+    writeFile(".save1.txt.backup", "my copy");
+    const int held = ::open(".save1.txt.tvtmp-Zz9zZ9", O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
+    EXPECT_EQ(listing(folder), ".save1.txt.backup .save1.txt.tvtmp-Zz9zZ9 save1.txt ");
+    ::close(held);  // that game ended without renaming it
+    EXPECT_TRUE(saveOnDisk("save1.txt", kAnaSave).saved);
+    EXPECT_EQ(listing(folder), ".save1.txt.backup save1.txt ");
 }
 
 TEST_F(DiskSave, FullDiskKeepsTheOldSaveAndSaysWhy) {

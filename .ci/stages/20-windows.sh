@@ -65,7 +65,7 @@ exe=$build/talvoren.exe
 # Statically linked: it may import only DLLs that every Windows has.
 for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z'); do
   case "$dll" in
-    kernel32.dll | user32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-*) ;;
+    kernel32.dll | user32.dll | advapi32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-*) ;;
     *) fail "talvoren.exe needs $dll, so it is not linked statically" ;;
   esac
 done

@@ -7,7 +7,7 @@
 #include <emscripten.h>
 
 #include <array>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix_files.h"
+#include "platform/save_policy.h"
 #include "platform/terminal.h"
 #include "rules/line_discipline.h"
 
@@ -147,7 +148,30 @@ private:
     LineDiscipline keys_;
 };
 
-// The page's files live in memory, kept in IndexedDB between visits.
+// The page's files live in Emscripten's memory, kept in IndexedDB between
+// visits: a save is made only once IndexedDB holds it, and when the browser
+// refuses, the save policy puts the page's copy back to what IndexedDB still
+// has, so that Load Game finds the same save before and after a reload.
+class BrowserFileSystem final : public PosixFileSystem {
+public:
+    bool hasSeparateStore() const override { return true; }
+
+    FileError commitToStore() override {
+        std::array<char, 512> problem{};
+        if (storeSavedFiles(problem.data(), problem.size()) != 0) return {};
+        refusal_ = "the browser could not store it (" + std::string(problem.data()) + ")";
+        return {FileProblem::other, kStoreRefused};
+    }
+
+    std::string reasonText(const FileError& error) const override {
+        return error.code == kStoreRefused ? refusal_ : PosixFileSystem::reasonText(error);
+    }
+
+private:
+    static constexpr std::int64_t kStoreRefused = -1;  // no errno
+    std::string refusal_;
+};
+
 class BrowserFiles final : public Files {
 public:
     BrowserFiles() : pictureFolder_(takeJsString(installedPictureFolder())) {}
@@ -156,45 +180,13 @@ public:
         return openForReadingPosix(path);
     }
 
-    // The save is made only once IndexedDB holds it. When the browser refuses,
-    // the page's copy goes back to what IndexedDB still has, so that Load Game
-    // finds the same save before and after a reload.
     SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        const std::optional<std::string> previous = readWholeFile(path);
-        const SaveOutcome outcome = replaceFileAtomicallyPosix(path, contents);
-        if (!outcome.saved) return outcome;
-        const std::string refused = storeInBrowser();
-        if (refused.empty()) return outcome;
-        if (previous) {
-            replaceFileAtomicallyPosix(path, *previous);
-        } else {
-            std::remove(path.c_str());
-        }
-        return {false, refused};
+        return replaceFile(nativeFileSystem(), path, contents);
     }
 
     std::string dataFolder() override { return pictureFolder_; }
 
 private:
-    // Empty when IndexedDB holds the save folder, else why it does not.
-    static std::string storeInBrowser() {
-        std::array<char, 512> problem{};
-        if (storeSavedFiles(problem.data(), problem.size()) != 0) return {};
-        return "the browser could not store it (" + std::string(problem.data()) + ")";
-    }
-
-    static std::optional<std::string> readWholeFile(const std::string& path) {
-        std::FILE* file = std::fopen(path.c_str(), "rb");
-        if (file == nullptr) return std::nullopt;
-        std::string contents;
-        std::array<char, 4096> block{};
-        for (std::size_t got; (got = std::fread(block.data(), 1, block.size(), file)) > 0;) {
-            contents.append(block.data(), got);
-        }
-        std::fclose(file);
-        return contents;
-    }
-
     std::string pictureFolder_;
 };
 
@@ -216,6 +208,11 @@ Clock& nativeClock() {
 Files& nativeFiles() {
     static BrowserFiles files;
     return files;
+}
+
+FileSystem& nativeFileSystem() {
+    static BrowserFileSystem system;
+    return system;
 }
 
 }  // namespace talvoren

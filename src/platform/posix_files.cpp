@@ -1,11 +1,13 @@
 #include "platform/posix_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -16,148 +18,298 @@ namespace talvoren {
 
 namespace {
 
-constexpr int kMostLinks = 40;  // as many as the kernel follows in one path
-
-SaveOutcome savedOutcome() {
-    return {true, {}};
+FileError errorOf(int code) {
+    switch (code) {
+        case EACCES:
+        case EPERM: return {FileProblem::accessDenied, code};
+        case EEXIST: return {FileProblem::exists, code};
+        case ENOENT: return {FileProblem::missing, code};
+        case EISDIR: return {FileProblem::folder, code};
+        case ELOOP: return {FileProblem::tooManyLinks, code};
+        case EWOULDBLOCK: return {FileProblem::busy, code};
+        default: return {FileProblem::other, code};
+    }
 }
 
-SaveOutcome failedOutcome(int error) {
-    return {false, std::strerror(error)};
+FileError lastError() {
+    return errorOf(errno);
 }
 
-bool writeWholeAt(int fd, std::string_view contents, off_t offset) {
-    const char* data = contents.data();
-    std::size_t left = contents.size();
-    while (left > 0) {
-        const ssize_t done = ::pwrite(fd, data, left, offset);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return false;
+FileError unless(bool failed) {
+    return failed ? lastError() : FileError{};
+}
+
+EntryInfo entryOf(const struct stat& status) {
+    EntryInfo info;
+    if (S_ISREG(status.st_mode)) {
+        info.kind = EntryKind::regular;
+    } else if (S_ISDIR(status.st_mode)) {
+        info.kind = EntryKind::folder;
+    } else if (S_ISLNK(status.st_mode)) {
+        info.kind = EntryKind::link;
+    } else {
+        info.kind = EntryKind::other;
+    }
+    info.writable = (status.st_mode & 0222) != 0;
+    info.permissions = static_cast<unsigned>(status.st_mode & 07777);
+    info.owner = std::to_string(status.st_uid);
+    info.group = std::to_string(status.st_gid);
+    info.device = static_cast<std::uint64_t>(status.st_dev);
+    info.file = static_cast<std::uint64_t>(status.st_ino);
+    info.size = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+    return info;
+}
+
+template <typename Id>
+bool parseId(const std::string& text, Id& id) {
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), id);
+    return problem == std::errc() && end == text.data() + text.size();
+}
+
+class PosixOpenFile final : public OpenFile {
+public:
+    explicit PosixOpenFile(int fd) : fd_(fd) {}
+    ~PosixOpenFile() override { close(); }
+    PosixOpenFile(const PosixOpenFile&) = delete;
+    PosixOpenFile& operator=(const PosixOpenFile&) = delete;
+
+    int fd() const { return fd_; }
+
+    FileError writeAt(std::uint64_t offset, std::string_view bytes) override {
+        const char* data = bytes.data();
+        std::size_t left = bytes.size();
+        auto at = static_cast<off_t>(offset);
+        while (left > 0) {
+            const ssize_t done = ::pwrite(fd_, data, left, at);
+            if (done < 0) {
+                if (errno == EINTR) continue;
+                return lastError();
+            }
+            data += done;
+            at += done;
+            left -= static_cast<std::size_t>(done);
         }
-        data += done;
-        offset += done;
-        left -= static_cast<std::size_t>(done);
+        return {};
     }
-    return true;
-}
 
-bool readWholeAt(int fd, std::string& into, off_t offset) {
-    std::size_t filled = 0;
-    while (filled < into.size()) {
-        const ssize_t got = ::pread(fd, into.data() + filled, into.size() - filled, offset);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            if (got == 0) errno = EIO;  // the file shrank under us
-            return false;
+    FileError readAt(std::uint64_t offset, std::string& into) override {
+        std::size_t filled = 0;
+        auto at = static_cast<off_t>(offset);
+        while (filled < into.size()) {
+            const ssize_t got = ::pread(fd_, into.data() + filled, into.size() - filled, at);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return lastError();
+            if (got == 0) return errorOf(EIO);  // the file shrank under us
+            filled += static_cast<std::size_t>(got);
+            at += got;
         }
-        filled += static_cast<std::size_t>(got);
-        offset += got;
+        return {};
     }
-    return true;
-}
 
-void syncFolderOf(const std::string& path) {
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    const std::string folder = parent.empty() ? std::string(".") : parent.string();
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// Replaces `path` by the file a chain of symbolic links ends at; that file
-// need not exist yet. Returns 0, or ELOOP for a chain without end.
-int followLinks(std::string& path) {
-    for (int hop = 0; hop < kMostLinks; ++hop) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return 0;
-        std::string target(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)) + 256, '\0');
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-        if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return 0;
-        target.resize(static_cast<std::size_t>(length));
-        const std::filesystem::path next(target);
-        path = next.is_absolute() ? target : (std::filesystem::path(path).parent_path() / next).string();
+    FileError truncate(std::uint64_t size) override {
+        return unless(::ftruncate(fd_, static_cast<off_t>(size)) != 0);
     }
-    return ELOOP;
+    FileError sync() override { return unless(::fsync(fd_) != 0); }
+
+    FileError describe(EntryInfo& info) override {
+        struct stat status {};
+        if (::fstat(fd_, &status) != 0) return lastError();
+        info = entryOf(status);
+        return {};
+    }
+
+    FileError copyModeAndOwner(const EntryInfo& original) override {
+        uid_t owner = 0;
+        gid_t group = 0;
+        if (::fchmod(fd_, static_cast<mode_t>(original.permissions & 07777)) != 0) return lastError();
+        if (!parseId(original.owner, owner) || !parseId(original.group, group)) return errorOf(EINVAL);
+        return unless(::fchown(fd_, owner, group) != 0);
+    }
+
+    FileError close() override {
+        if (fd_ < 0) return {};
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return unless(result != 0);
+    }
+
+private:
+    int fd_;
+};
+
+bool sameFile(const struct stat& one, const struct stat& other) {
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-// Creates a file of a fresh hidden name beside `target` (".save1.txt.x7Kq2m"),
-// never one that exists already. Returns its descriptor, or -1 with errno.
-int createBeside(const std::string& target, mode_t mode, std::string& name) {
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+class PosixFolder final : public Folder {
+public:
+    explicit PosixFolder(int fd) : fd_(fd) {}
+    ~PosixFolder() override { ::close(fd_); }
+    PosixFolder(const PosixFolder&) = delete;
+    PosixFolder& operator=(const PosixFolder&) = delete;
+
+    FileError look(const std::string& name, EntryInfo& info) override {
+        struct stat status {};
+        if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        info = entryOf(status);
+        return {};
+    }
+
+    FileError describe(FolderInfo& info) override {
+        struct stat status {};
+        if (::fstat(fd_, &status) != 0) return lastError();
+        info.owner = std::to_string(status.st_uid);
+        info.openToOthers = (status.st_mode & S_ISVTX) != 0 && (status.st_mode & S_IWOTH) != 0;
+        return {};
+    }
+
+    FileError readLink(const std::string& name, std::string& target) override {
+        for (std::size_t capacity = 256; capacity <= 65536; capacity *= 4) {
+            target.assign(capacity, '\0');
+            const ssize_t length = ::readlinkat(fd_, name.c_str(), target.data(), capacity);
+            if (length < 0) return lastError();
+            if (static_cast<std::size_t>(length) < capacity) {
+                target.resize(static_cast<std::size_t>(length));
+                return {};
+            }
+        }
+        return errorOf(ENAMETOOLONG);
+    }
+
+    FileError mayWrite(const std::string& name) override {
+        return unless(::faccessat(fd_, name.c_str(), W_OK, 0) != 0);
+    }
+
+    FileError createLocked(const std::string& name, unsigned permissions,
+                           std::unique_ptr<OpenFile>& file) override {
+        const int fd =
+            ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW,
+                     static_cast<mode_t>(permissions));
+        if (fd < 0) return lastError();
+        auto created = std::make_unique<PosixOpenFile>(fd);
+        // Until the lock is taken, another game's clean-up may see the new
+        // file unheld and remove it; then it is given up for a fresh name.
+        // Where the file system has no locks the save goes on without.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return errorOf(EEXIST);
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) != 0 || ::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !sameFile(held, named)) {
+            return errorOf(EEXIST);
+        }
+        file = std::move(created);
+        return {};
+    }
+
+    FileError openExisting(const std::string& name, bool forWriting,
+                           std::unique_ptr<OpenFile>& file) override {
+        // Never waits on a pipe put in the save's place.
+        const int fd =
+            ::openat(fd_, name.c_str(),
+                     (forWriting ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+        if (fd < 0) return lastError();
+        file = std::make_unique<PosixOpenFile>(fd);
+        return {};
+    }
+
+    FileError rename(const std::string& from, const std::string& to) override {
+        return unless(::renameat(fd_, from.c_str(), fd_, to.c_str()) != 0);
+    }
+
+    FileError remove(const std::string& name) override {
+        return unless(::unlinkat(fd_, name.c_str(), 0) != 0);
+    }
+
+    FileError sync() override { return unless(::fsync(fd_) != 0); }
+
+    FileError list(std::vector<std::string>& names) override {
+        const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return lastError();
+        DIR* folder = ::fdopendir(fd);
+        if (folder == nullptr) {
+            const FileError error = lastError();
+            ::close(fd);
+            return error;
+        }
+        while (const dirent* entry = ::readdir(folder)) names.emplace_back(entry->d_name);
+        ::closedir(folder);
+        return {};
+    }
+
+    FileError removeIfUnheld(const std::string& name) override {
+        const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+        if (fd < 0) return lastError();
+        PosixOpenFile held(fd);
+        struct stat status {};
+        if (::fstat(fd, &status) != 0) return lastError();
+        if (!S_ISREG(status.st_mode)) return {FileProblem::notRegular, 0};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return lastError();
+        // The lock is ours, but the name may have gone to a new file meanwhile.
+        struct stat named {};
+        if (::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        if (!sameFile(status, named)) return errorOf(ENOENT);
+        return unless(::unlinkat(fd_, name.c_str(), 0) != 0);
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+FileError PosixFileSystem::openFolder(const std::string& path, std::unique_ptr<Folder>& folder) {
+    const char* where = path.empty() ? "." : path.c_str();
+    int fd = ::open(where, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#ifdef O_PATH
+    // A folder the player may search and write but not list still takes a save.
+    if (fd < 0 && errno == EACCES) fd = ::open(where, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#endif
+    if (fd < 0) return lastError();
+    folder = std::make_unique<PosixFolder>(fd);
+    return {};
+}
+
+void PosixFileSystem::splitPath(const std::string& path, std::string& folder, std::string& name) const {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder.clear();
+        name = path;
+        return;
+    }
+    folder = path.substr(0, slash == 0 ? 1 : slash);
+    name = path.substr(slash + 1);
+}
+
+std::string PosixFileSystem::joinPath(const std::string& folder, const std::string& target) const {
+    if (target.starts_with('/') || folder.empty()) return target;
+    return folder.ends_with('/') ? folder + target : folder + "/" + target;
+}
+
+bool PosixFileSystem::isPlayer(const std::string& owner) const {
+    return owner == std::to_string(::geteuid());
+}
+
+std::uint64_t PosixFileSystem::freshNumber() {
     static std::uint64_t counter = 0;
-    const std::filesystem::path where(target);
-    std::string hidden = ".";  // appended, not added up: g++ 12 -O2 takes "." + name for an overlap
-    hidden.append(where.filename().string()).append(".");
-    const std::string stem = (where.parent_path() / hidden).string();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::uint64_t mix =
-            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-            (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15ULL);
-        mix ^= mix >> 29;
-        mix *= 0xBF58476D1CE4E5B9ULL;
-        mix ^= mix >> 32;
-        name = stem;
-        for (int letter = 0; letter < 6; ++letter, mix /= 62) name += kLetters[mix % 62];
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
+    return static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+           (static_cast<std::uint64_t>(::getpid()) << 32) ^ (++counter * 0x9E3779B97F4A7C15ULL);
 }
 
-// Writes a new file beside `target` and renames it over `target`.
-// Returns 0 or the errno of the step that failed, after removing the new file.
-int replaceByRename(const std::string& target, std::string_view contents, const struct stat* existing) {
-    // A new save gets the usual mode (the umask applies); a replaced one keeps its own.
-    std::string temporary;
-    const int fd = createBeside(target, existing != nullptr ? (existing->st_mode & 0777) : 0666, temporary);
-    if (fd < 0) return errno;
-    if (existing != nullptr) {
-        // Best effort: some file systems keep no modes or owners.
-        ::fchmod(fd, existing->st_mode & 07777);
-        if (::fchown(fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
+std::string PosixFileSystem::reasonText(const FileError& error) const {
+    if (error.code != 0) return std::strerror(static_cast<int>(error.code));
+    switch (error.problem) {
+        case FileProblem::accessDenied: return std::strerror(EACCES);
+        case FileProblem::exists: return std::strerror(EEXIST);
+        case FileProblem::missing: return std::strerror(ENOENT);
+        case FileProblem::folder: return std::strerror(EISDIR);
+        case FileProblem::notRegular: return "Not a regular file";
+        case FileProblem::tooManyLinks: return std::strerror(ELOOP);
+        case FileProblem::busy: return std::strerror(EWOULDBLOCK);
+        default: return std::strerror(EIO);
     }
-    int error = 0;
-    if (!writeWholeAt(fd, contents, 0) || ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    syncFolderOf(target);
-    return 0;
 }
 
-// Overwrites the file from its start without emptying it first, so that a
-// write failing part way can put the old bytes back into blocks the file
-// already owns. Returns 0 or the errno of the step that failed.
-int rewriteInPlace(const std::string& target, std::string_view contents) {
-    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return errno;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = S_ISREG(info.st_mode) ? errno : EINVAL;
-        ::close(fd);
-        return error;
-    }
-    const auto oldSize = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
-    std::string old(std::min(oldSize, contents.size()), '\0');
-    int error = 0;
-    if (!readWholeAt(fd, old, 0)) {
-        error = errno;
-    } else if (!writeWholeAt(fd, contents, 0) ||
-               (contents.size() < oldSize && ::ftruncate(fd, static_cast<off_t>(contents.size())) != 0) ||
-               ::fsync(fd) != 0) {
-        error = errno;
-        writeWholeAt(fd, old, 0);
-        if (::ftruncate(fd, static_cast<off_t>(oldSize)) == 0) ::fsync(fd);
-    }
-    if (::close(fd) != 0 && error == 0) error = errno;
-    return error;
-}
+namespace {
 
 class PosixFile final : public ReadableFile {
 public:
@@ -179,29 +331,6 @@ private:
 };
 
 }  // namespace
-
-SaveOutcome replaceFileAtomicallyPosix(const std::string& path, std::string_view contents) {
-    std::string target = path;
-    if (const int error = followLinks(target); error != 0) return failedOutcome(error);
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists) {
-        if (S_ISDIR(existing.st_mode)) return failedOutcome(EISDIR);
-        if (!S_ISREG(existing.st_mode)) return {false, "Not a regular file"};
-        // A save made read-only stays as it is, as a plain write would leave it.
-        if ((existing.st_mode & 0222) == 0) return failedOutcome(EACCES);
-        if (::access(target.c_str(), W_OK) != 0) return failedOutcome(errno);
-    }
-    int error = replaceByRename(target, contents, exists ? &existing : nullptr);
-    if (error == 0) return savedOutcome();
-    // A folder closed to new files may still hold a save the player can write.
-    if (exists && (error == EACCES || error == EPERM)) {
-        const int inPlace = rewriteInPlace(target, contents);
-        if (inPlace == 0) return savedOutcome();
-        error = inPlace;
-    }
-    return failedOutcome(error);
-}
 
 std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.

@@ -1,22 +1,29 @@
-// File system services of the POSIX back end.
+// File system services of the POSIX back end (also the browser's, whose
+// files live in Emscripten's POSIX file system).
 #pragma once
 
 #include <memory>
 #include <string>
-#include <string_view>
 
+#include "platform/file_system.h"
 #include "platform/files.h"
 
 namespace talvoren {
 
-// Follows symbolic links at `path`, then writes `contents` to a hidden file
-// of a fresh name in the final file's folder, flushes it to disk, renames it
-// over the file and flushes the folder. When the folder refuses a new file
-// or the rename, but the file itself may be written, the file is overwritten
-// in place and flushed instead. A file without any write permission is left
-// as it is, even for root. On failure the old file is unchanged, no temporary
-// file is left and the outcome gives the system's reason.
-SaveOutcome replaceFileAtomicallyPosix(const std::string& path, std::string_view contents);
+// The save's steps over open, openat, fstatat, flock, renameat and fsync.
+// Folders are held open and names looked up in them, so a name's folder
+// cannot change between the steps of one save.
+class PosixFileSystem : public FileSystem {
+public:
+    FileError openFolder(const std::string& path, std::unique_ptr<Folder>& folder) override;
+    void splitPath(const std::string& path, std::string& folder, std::string& name) const override;
+    std::string joinPath(const std::string& folder, const std::string& target) const override;
+    // The effective user, whom the kernel checks links against.
+    bool isPlayer(const std::string& owner) const override;
+    std::uint64_t freshNumber() override;
+    // strerror's words; "Not a regular file" for a file that is none.
+    std::string reasonText(const FileError& error) const override;
+};
 
 // Opens a regular file for reading without waiting on pipes or devices;
 // null for anything else or when it cannot be opened.

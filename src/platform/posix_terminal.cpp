@@ -26,6 +26,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/posix_files.h"
+#include "platform/save_policy.h"
 #include "platform/terminal.h"
 
 namespace talvoren {
@@ -361,7 +362,7 @@ public:
         return openForReadingPosix(path);
     }
     SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFileAtomicallyPosix(path, contents);
+        return replaceFile(nativeFileSystem(), path, contents);
     }
     std::string dataFolder() override { return installedDataFolderPosix(); }
     std::string executableFolder() override { return executableFolderPosix(); }
@@ -385,6 +386,11 @@ Clock& nativeClock() {
 Files& nativeFiles() {
     static PosixFiles files;
     return files;
+}
+
+FileSystem& nativeFileSystem() {
+    static PosixFileSystem system;
+    return system;
 }
 
 }  // namespace talvoren

@@ -24,6 +24,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/save_policy.h"
 #include "platform/terminal.h"
 #include "platform/windows_files.h"
 
@@ -427,7 +428,7 @@ public:
         return openRegularFileWithStdio(path);
     }
     SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFileAtomicallyWindows(path, contents);
+        return replaceFile(nativeFileSystem(), path, contents);
     }
     std::string dataFolder() override { return installedDataFolderWindows(); }
     std::string executableFolder() override { return executableFolderWindows(); }
@@ -452,6 +453,11 @@ Clock& nativeClock() {
 Files& nativeFiles() {
     static WindowsFiles files;
     return files;
+}
+
+FileSystem& nativeFileSystem() {
+    static WindowsFileSystem system;
+    return system;
 }
 
 }  // namespace talvoren

@@ -1,8 +1,14 @@
-// File system services of the Windows back end: the atomic save and the
+// File system services of the Windows back end: the save's steps and the
 // installed picture folder.
 #include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
 
+#include <aclapi.h>
+#include <sddl.h>
+#include <winioctl.h>
+
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,15 +46,450 @@ std::string narrowPath(const std::wstring& wide) {
     return narrow;
 }
 
-constexpr int kNameAttempts = 16;
-
-SaveOutcome savedOutcome() {
-    return {true, {}};
+FileError errorOf(DWORD code) {
+    const auto number = static_cast<std::int64_t>(code);
+    switch (code) {
+        case ERROR_ACCESS_DENIED: return {FileProblem::accessDenied, number};
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return {FileProblem::exists, number};
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return {FileProblem::missing, number};
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return {FileProblem::busy, number};
+        case ERROR_CANT_RESOLVE_FILENAME: return {FileProblem::tooManyLinks, number};
+        default: return {FileProblem::other, number};
+    }
 }
 
-// The system's own words for `code`, without the closing full stop and line
-// end, in the code page the console shows.
-SaveOutcome failedOutcome(DWORD code) {
+FileError lastError() {
+    return errorOf(::GetLastError());
+}
+
+FileError unless(bool failed) {
+    return failed ? lastError() : FileError{};
+}
+
+// A SID as text ("S-1-5-21-..."); empty when it cannot be told.
+std::string sidText(PSID sid) {
+    wchar_t* text = nullptr;
+    if (sid == nullptr || ::ConvertSidToStringSidW(sid, &text) == 0) return {};
+    std::string result;
+    for (const wchar_t* c = text; *c != L'\0'; ++c)
+        result += static_cast<char>(*c & 0x7f);  // digits, "S" and "-"
+    ::LocalFree(text);
+    return result;
+}
+
+std::string ownerOf(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::string text = sidText(owner);
+    ::LocalFree(descriptor);
+    return text;
+}
+
+// The player's SIDs: the token's user, and the owner the token gives new
+// files (the Administrators group for an elevated administrator).
+struct PlayerSids {
+    std::string user;
+    std::string defaultOwner;
+};
+
+std::string tokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, which, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_USER)) return {};
+    std::vector<unsigned char> buffer(size);
+    if (::GetTokenInformation(token, which, buffer.data(), size, &size) == 0) return {};
+    if (which == TokenUser) {
+        TOKEN_USER user{};
+        std::memcpy(&user, buffer.data(), sizeof user);
+        return sidText(user.User.Sid);
+    }
+    TOKEN_OWNER owner{};
+    std::memcpy(&owner, buffer.data(), sizeof owner);
+    return sidText(owner.Owner);
+}
+
+const PlayerSids& playerSids() {
+    static const PlayerSids sids = [] {
+        PlayerSids found;
+        HANDLE token = nullptr;
+        if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == 0) return found;
+        found.user = tokenSid(token, TokenUser);
+        found.defaultOwner = tokenSid(token, TokenOwner);
+        ::CloseHandle(token);
+        return found;
+    }();
+    return sids;
+}
+
+EntryInfo entryOf(const BY_HANDLE_FILE_INFORMATION& data) {
+    EntryInfo info;
+    info.kind =
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::folder : EntryKind::regular;
+    info.writable = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0;
+    info.permissions = info.writable ? 0666 : 0444;
+    info.device = data.dwVolumeSerialNumber;
+    info.file = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return info;
+}
+
+bool moveTo(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER where{};
+    where.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file, where, nullptr, FILE_BEGIN) != 0;
+}
+
+class WindowsOpenFile final : public OpenFile {
+public:
+    explicit WindowsOpenFile(HANDLE file) : file_(file) {}
+    ~WindowsOpenFile() override { close(); }
+    WindowsOpenFile(const WindowsOpenFile&) = delete;
+    WindowsOpenFile& operator=(const WindowsOpenFile&) = delete;
+
+    FileError writeAt(std::uint64_t offset, std::string_view bytes) override {
+        if (!moveTo(file_, offset)) return lastError();
+        const char* data = bytes.data();
+        std::size_t left = bytes.size();
+        while (left > 0) {
+            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(left, 1U << 20));
+            DWORD done = 0;
+            if (::WriteFile(file_, data, piece, &done, nullptr) == 0) return lastError();
+            if (done == 0) return errorOf(ERROR_WRITE_FAULT);
+            data += done;
+            left -= done;
+        }
+        return {};
+    }
+
+    FileError readAt(std::uint64_t offset, std::string& into) override {
+        if (!moveTo(file_, offset)) return lastError();
+        std::size_t filled = 0;
+        while (filled < into.size()) {
+            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(into.size() - filled, 1U << 20));
+            DWORD got = 0;
+            if (::ReadFile(file_, into.data() + filled, piece, &got, nullptr) == 0) return lastError();
+            if (got == 0) return errorOf(ERROR_HANDLE_EOF);
+            filled += got;
+        }
+        return {};
+    }
+
+    FileError truncate(std::uint64_t size) override {
+        return unless(!moveTo(file_, size) || ::SetEndOfFile(file_) == 0);
+    }
+
+    FileError sync() override { return unless(::FlushFileBuffers(file_) == 0); }
+
+    FileError describe(EntryInfo& info) override {
+        BY_HANDLE_FILE_INFORMATION data{};
+        if (::GetFileInformationByHandle(file_, &data) == 0) return lastError();
+        info = entryOf(data);
+        if (::GetFileType(file_) != FILE_TYPE_DISK) info.kind = EntryKind::other;
+        return {};
+    }
+
+    // A new file takes the folder's inherited permissions, as a saved file always has.
+    FileError copyModeAndOwner(const EntryInfo&) override { return {}; }
+
+    FileError close() override {
+        if (file_ == INVALID_HANDLE_VALUE) return {};
+        const BOOL closed = ::CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        return unless(closed == 0);
+    }
+
+private:
+    HANDLE file_;
+};
+
+// The head of a symbolic link's reparse data (REPARSE_DATA_BUFFER in the
+// driver kit's headers); the names follow it.
+struct SymbolicLinkHead {
+    DWORD tag;
+    WORD dataLength;
+    WORD reserved;
+    WORD substituteOffset;
+    WORD substituteLength;
+    WORD printOffset;
+    WORD printLength;
+    DWORD flags;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+class WindowsFolder final : public Folder {
+public:
+    explicit WindowsFolder(std::wstring prefix) : prefix_(std::move(prefix)) {}
+
+    FileError look(const std::string& name, EntryInfo& info) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+        HANDLE file = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | READ_CONTROL, kShareAll, nullptr,
+                                    OPEN_EXISTING, kFlags, nullptr);
+        if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED) {
+            file = ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                 kFlags, nullptr);
+        }
+        if (file == INVALID_HANDLE_VALUE) return lookByAttributes(path, info);
+        BY_HANDLE_FILE_INFORMATION data{};
+        FileError error = unless(::GetFileInformationByHandle(file, &data) == 0);
+        if (!error) {
+            info = entryOf(data);
+            FILE_ATTRIBUTE_TAG_INFO tag{};
+            // Other reparse points (cloud files, deduplicated files) are plain files to the game.
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) != 0 &&
+                tag.ReparseTag == IO_REPARSE_TAG_SYMLINK) {
+                info.kind = EntryKind::link;
+                info.owner = ownerOf(file);
+            } else if (info.kind == EntryKind::regular && ::GetFileType(file) != FILE_TYPE_DISK) {
+                info.kind = EntryKind::other;
+            }
+        }
+        ::CloseHandle(file);
+        return error;
+    }
+
+    // Windows has no sticky folders; every folder counts as open to others.
+    FileError describe(FolderInfo& info) override {
+        info = FolderInfo{};
+        return {};
+    }
+
+    FileError readLink(const std::string& name, std::string& target) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        const HANDLE file =
+            ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return lastError();
+        std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+        DWORD size = 0;
+        const BOOL read = ::DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                                            static_cast<DWORD>(data.size()), &size, nullptr);
+        const FileError error = unless(read == 0);
+        ::CloseHandle(file);
+        if (error) return error;
+        SymbolicLinkHead head{};
+        if (size < sizeof head) return errorOf(ERROR_INVALID_REPARSE_DATA);
+        std::memcpy(&head, data.data(), sizeof head);
+        const bool usePrint = head.printLength > 0;
+        const std::size_t offset = sizeof head + (usePrint ? head.printOffset : head.substituteOffset);
+        const std::size_t length = usePrint ? head.printLength : head.substituteLength;
+        if (head.tag != IO_REPARSE_TAG_SYMLINK || offset + length > size)
+            return errorOf(ERROR_INVALID_REPARSE_DATA);
+        std::wstring wide(length / sizeof(wchar_t), L'\0');
+        std::memcpy(wide.data(), data.data() + offset, wide.size() * sizeof(wchar_t));
+        // The substitute name is an NT path: "\??\C:\saves\mine.txt" or "\??\UNC\server\share\...".
+        if (!usePrint && wide.rfind(L"\\??\\UNC\\", 0) == 0) {
+            wide = L"\\\\" + wide.substr(8);
+        } else if (!usePrint && wide.rfind(L"\\??\\", 0) == 0) {
+            wide.erase(0, 4);
+        }
+        target = narrowPath(wide);
+        return target.empty() ? errorOf(ERROR_NO_UNICODE_TRANSLATION) : FileError{};
+    }
+
+    // Windows has no such test before opening; the read-only attribute is looked at instead.
+    FileError mayWrite(const std::string&) override { return {}; }
+
+    FileError createLocked(const std::string& name, unsigned, std::unique_ptr<OpenFile>& file) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        // Shared for deletion only, so it can be moved over the save while it is held.
+        const HANDLE created = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created == INVALID_HANDLE_VALUE) return lastError();
+        file = std::make_unique<WindowsOpenFile>(created);
+        return {};
+    }
+
+    FileError openExisting(const std::string& name, bool forWriting,
+                           std::unique_ptr<OpenFile>& file) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        const HANDLE opened =
+            ::CreateFileW(path.c_str(), GENERIC_READ | (forWriting ? GENERIC_WRITE : 0), FILE_SHARE_READ,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (opened == INVALID_HANDLE_VALUE) return lastError();
+        file = std::make_unique<WindowsOpenFile>(opened);
+        return {};
+    }
+
+    FileError rename(const std::string& from, const std::string& to) override {
+        std::wstring source;
+        std::wstring target;
+        if (const FileError error = fullPath(from, source)) return error;
+        if (const FileError error = fullPath(to, target)) return error;
+        return unless(::MoveFileExW(source.c_str(), target.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0);
+    }
+
+    FileError remove(const std::string& name) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        return unless(::DeleteFileW(path.c_str()) == 0);
+    }
+
+    // MOVEFILE_WRITE_THROUGH has flushed the move; Windows has no flush of a folder.
+    FileError sync() override { return {}; }
+
+    FileError list(std::vector<std::string>& names) override {
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = ::FindFirstFileW((prefix_ + L"*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return lastError();
+        do {
+            std::string name = narrowPath(found.cFileName);
+            if (!name.empty()) names.push_back(std::move(name));
+        } while (::FindNextFileW(search, &found) != 0);
+        ::FindClose(search);
+        return {};
+    }
+
+    FileError removeIfUnheld(const std::string& name) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        // Without any sharing the file opens only when no other program holds it.
+        const HANDLE file = ::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return lastError();
+        BY_HANDLE_FILE_INFORMATION data{};
+        FileError error = unless(::GetFileInformationByHandle(file, &data) == 0);
+        if (!error &&
+            (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+            error = {FileProblem::notRegular, 0};
+        }
+        if (!error) {
+            FILE_DISPOSITION_INFO disposition{TRUE};
+            error = unless(::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                                        sizeof disposition) == 0);
+        }
+        ::CloseHandle(file);
+        return error;
+    }
+
+private:
+    FileError fullPath(const std::string& name, std::wstring& path) const {
+        const std::wstring wide = widenText(name, CP_ACP);
+        if (wide.empty()) return errorOf(ERROR_INVALID_NAME);
+        path = prefix_ + wide;
+        return {};
+    }
+
+    // For a file some other program holds without sharing, which cannot be
+    // opened even to look at it: its attributes still tell what it is.
+    static FileError lookByAttributes(const std::wstring& path, EntryInfo& info) {
+        const FileError opening = lastError();
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (opening.problem == FileProblem::missing ||
+            ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) == 0) {
+            return opening;
+        }
+        info = EntryInfo{};
+        info.kind =
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::folder : EntryKind::regular;
+        info.writable = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) == 0;
+        info.permissions = info.writable ? 0666 : 0444;
+        info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return {};
+    }
+
+    std::wstring prefix_;  // the folder's path and a separator, or nothing for the working folder
+};
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+std::wstring executableFolder() {
+    std::vector<wchar_t> name(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(name.size());
+        const DWORD length = ::GetModuleFileNameW(nullptr, name.data(), size);
+        if (length == 0) return {};
+        if (length < size) {
+            std::wstring folder(name.data(), length);
+            const std::size_t slash = folder.find_last_of(L"\\/");
+            if (slash == std::wstring::npos) return {};
+            folder.resize(slash);
+            return folder;
+        }
+        if (name.size() >= 32768) return {};  // longer than any Windows path
+        name.resize(name.size() * 2);
+    }
+}
+
+}  // namespace
+
+FileError WindowsFileSystem::openFolder(const std::string& path, std::unique_ptr<Folder>& folder) {
+    std::wstring prefix;
+    if (!path.empty()) {
+        prefix = widenText(path, CP_ACP);
+        if (prefix.empty()) return errorOf(ERROR_INVALID_NAME);
+        if (prefix.back() != L'\\' && prefix.back() != L'/') prefix += L'\\';
+    }
+    folder = std::make_unique<WindowsFolder>(std::move(prefix));
+    return {};
+}
+
+void WindowsFileSystem::splitPath(const std::string& path, std::string& folder, std::string& name) const {
+    const auto separator = std::find_if(path.rbegin(), path.rend(), isSeparator);
+    if (separator == path.rend()) {
+        folder.clear();
+        name = path;
+        return;
+    }
+    const auto at = static_cast<std::size_t>(path.rend() - separator - 1);
+    folder = path.substr(0, at);
+    // "C:\save1.txt" and "\save1.txt" lie in a root, which keeps its separator.
+    if (folder.empty() || folder.back() == ':') folder = path.substr(0, at + 1);
+    name = path.substr(at + 1);
+}
+
+std::string WindowsFileSystem::joinPath(const std::string& folder, const std::string& target) const {
+    const bool absolute =
+        (!target.empty() && isSeparator(target[0])) || (target.size() >= 2 && target[1] == ':');
+    if (absolute || folder.empty()) return target;
+    return isSeparator(folder.back()) ? folder + target : folder + "\\" + target;
+}
+
+bool WindowsFileSystem::isPlayer(const std::string& owner) const {
+    const PlayerSids& player = playerSids();
+    return !owner.empty() && (owner == player.user || owner == player.defaultOwner);
+}
+
+std::uint64_t WindowsFileSystem::freshNumber() {
+    static std::uint64_t counter = 0;
+    LARGE_INTEGER ticks{};
+    ::QueryPerformanceCounter(&ticks);
+    return ::GetTickCount64() ^ (static_cast<std::uint64_t>(::GetCurrentProcessId()) << 20) ^
+           static_cast<std::uint64_t>(ticks.QuadPart) ^ (++counter * 0x9E3779B97F4A7C15ULL);
+}
+
+// The system's own words for the error, without the closing full stop and
+// line end, in the code page the console shows.
+std::string WindowsFileSystem::reasonText(const FileError& error) const {
+    DWORD code = static_cast<DWORD>(error.code);
+    if (error.code == 0) {
+        switch (error.problem) {
+            case FileProblem::exists: code = ERROR_FILE_EXISTS; break;
+            case FileProblem::missing: code = ERROR_FILE_NOT_FOUND; break;
+            case FileProblem::tooManyLinks: code = ERROR_CANT_RESOLVE_FILENAME; break;
+            case FileProblem::busy: code = ERROR_SHARING_VIOLATION; break;
+            case FileProblem::other: code = ERROR_GEN_FAILURE; break;
+            default:
+                code = ERROR_ACCESS_DENIED;
+                break;  // read-only, a folder, no plain file, a link not followed
+        }
+    }
     wchar_t* text = nullptr;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -75,172 +516,7 @@ SaveOutcome failedOutcome(DWORD code) {
         }
     }
     if (reason.empty()) reason = "Windows error " + std::to_string(code);
-    return {false, reason};
-}
-
-bool writeWholeFile(HANDLE file, std::string_view contents) {
-    const char* data = contents.data();
-    std::size_t left = contents.size();
-    while (left > 0) {
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(left, 1U << 20));
-        DWORD done = 0;
-        if (::WriteFile(file, data, piece, &done, nullptr) == 0) return false;
-        if (done == 0) {
-            ::SetLastError(ERROR_WRITE_FAULT);
-            return false;
-        }
-        data += done;
-        left -= done;
-    }
-    return true;
-}
-
-bool readWholeFile(HANDLE file, std::string& into) {
-    std::size_t filled = 0;
-    while (filled < into.size()) {
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(into.size() - filled, 1U << 20));
-        DWORD got = 0;
-        if (::ReadFile(file, into.data() + filled, piece, &got, nullptr) == 0) return false;
-        if (got == 0) {
-            ::SetLastError(ERROR_HANDLE_EOF);
-            return false;
-        }
-        filled += got;
-    }
-    return true;
-}
-
-bool moveTo(HANDLE file, std::size_t offset) {
-    LARGE_INTEGER where{};
-    where.QuadPart = static_cast<LONGLONG>(offset);
-    return ::SetFilePointerEx(file, where, nullptr, FILE_BEGIN) != 0;
-}
-
-// The file a symbolic link names, or `path` itself when it is no link.
-// Sets `code` when the link leads nowhere.
-std::wstring followLink(const std::wstring& path, DWORD& code) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        return path;
-    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        code = ::GetLastError();
-        return path;
-    }
-    std::vector<wchar_t> name(MAX_PATH);
-    DWORD length = ::GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
-    if (length >= name.size() && length < 32768) {
-        name.resize(length + 1);
-        length = ::GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
-    }
-    if (length == 0 || length >= name.size())
-        code = ::GetLastError() != 0 ? ::GetLastError() : ERROR_PATH_NOT_FOUND;
-    ::CloseHandle(file);
-    return code == 0 ? std::wstring(name.data(), length) : path;
-}
-
-// A name beside `target` that no file of the player's is likely to have;
-// CREATE_NEW makes sure of it.
-std::wstring temporaryName(const std::wstring& target, int attempt) {
-    const std::size_t slash = target.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
-    const std::wstring name = slash == std::wstring::npos ? target : target.substr(slash + 1);
-    unsigned long long mix = ::GetTickCount64() ^
-                             (static_cast<unsigned long long>(::GetCurrentProcessId()) << 20) ^
-                             (0x9E3779B97F4A7C15ULL * static_cast<unsigned long long>(attempt + 1));
-    std::wstring suffix;
-    for (int digit = 0; digit < 8; ++digit, mix >>= 4) suffix += L"0123456789abcdef"[mix & 15U];
-    return folder + L"." + name + L"." + suffix;
-}
-
-// Writes a new file beside `target` and moves it over `target`. Returns 0
-// or the error of the step that failed, after removing the new file.
-DWORD replaceByMove(const std::wstring& target, std::string_view contents) {
-    std::wstring temporary;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < kNameAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = temporaryName(target, attempt);
-        file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
-        if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) return ::GetLastError();
-    }
-    if (file == INVALID_HANDLE_VALUE) return ERROR_FILE_EXISTS;
-    DWORD code = 0;
-    if (!writeWholeFile(file, contents) || ::FlushFileBuffers(file) == 0) code = ::GetLastError();
-    if (::CloseHandle(file) == 0 && code == 0) code = ::GetLastError();
-    if (code == 0 && ::MoveFileExW(temporary.c_str(), target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-        code = ::GetLastError();
-    }
-    if (code != 0) ::DeleteFileW(temporary.c_str());
-    return code;
-}
-
-// Overwrites the file from its start without emptying it first, so that a
-// write failing part way can put the old bytes back into space the file
-// already owns. Returns 0 or the error of the step that failed.
-DWORD rewriteInPlace(const std::wstring& target, std::string_view contents) {
-    const HANDLE file = ::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return ::GetLastError();
-    LARGE_INTEGER size{};
-    DWORD code = 0;
-    if (::GetFileSizeEx(file, &size) == 0) code = ::GetLastError();
-    const auto oldSize = static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0));
-    std::string old(std::min(oldSize, contents.size()), '\0');
-    if (code == 0 && !readWholeFile(file, old)) code = ::GetLastError();
-    if (code == 0) {
-        const bool written =
-            moveTo(file, 0) && writeWholeFile(file, contents) &&
-            (contents.size() >= oldSize || (moveTo(file, contents.size()) && ::SetEndOfFile(file) != 0)) &&
-            ::FlushFileBuffers(file) != 0;
-        if (!written) {
-            code = ::GetLastError();
-            if (moveTo(file, 0) && writeWholeFile(file, old) && moveTo(file, oldSize)) ::SetEndOfFile(file);
-            ::FlushFileBuffers(file);
-        }
-    }
-    if (::CloseHandle(file) == 0 && code == 0) code = ::GetLastError();
-    return code;
-}
-
-std::wstring executableFolder() {
-    std::vector<wchar_t> name(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(name.size());
-        const DWORD length = ::GetModuleFileNameW(nullptr, name.data(), size);
-        if (length == 0) return {};
-        if (length < size) {
-            std::wstring folder(name.data(), length);
-            const std::size_t slash = folder.find_last_of(L"\\/");
-            if (slash == std::wstring::npos) return {};
-            folder.resize(slash);
-            return folder;
-        }
-        if (name.size() >= 32768) return {};  // longer than any Windows path
-        name.resize(name.size() * 2);
-    }
-}
-
-}  // namespace
-
-SaveOutcome replaceFileAtomicallyWindows(const std::string& path, std::string_view contents) {
-    DWORD code = 0;
-    const std::wstring target = followLink(widenText(path, CP_ACP), code);
-    if (target.empty()) return failedOutcome(ERROR_INVALID_NAME);
-    if (code != 0) return failedOutcome(code);
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    // A read-only save stays as it is; a folder cannot be written as a file.
-    if (exists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-        return failedOutcome(ERROR_ACCESS_DENIED);
-    }
-    code = replaceByMove(target, contents);
-    if (code == 0) return savedOutcome();
-    // A folder closed to new files may still hold a save the player can write.
-    if (exists && code == ERROR_ACCESS_DENIED) code = rewriteInPlace(target, contents);
-    return code == 0 ? savedOutcome() : failedOutcome(code);
+    return reason;
 }
 
 // The pictures of an installed game lie at a fixed path from the

@@ -12,22 +12,30 @@
 #include <string>
 #include <string_view>
 
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace talvoren {
 
 // Narrow text of the game to a wide string; empty when it does not convert.
 std::wstring widenText(std::string_view text, UINT codePage);
 
-// Follows a symbolic link at `path` to the file it names, writes `contents`
-// to a file of a fresh name in that file's folder, flushes it to disk and
-// moves it over the file (MoveFileExW). Where the folder refuses the new file
-// or the move, the file itself is rewritten in place and flushed. A read-only
-// file is left as it is, and so is a link whose file does not exist (Windows
-// gives no way to follow it without reading the link's raw data). On failure
-// the old file is unchanged, no temporary file is left and the outcome gives
-// the system's reason in the console's code page.
-SaveOutcome replaceFileAtomicallyWindows(const std::string& path, std::string_view contents);
+// The save's steps over CreateFileW, FlushFileBuffers and MoveFileExW
+// (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), paths in the ANSI
+// code page. A temporary file is held with no sharing but deletion, so no
+// other game opens it and it can be moved while held. Only symbolic links
+// count as links (not a cloud file's placeholder or other reparse points),
+// and every folder counts as open to others, so a link is followed only when
+// its owner is the player (the token's user or default owner). Reasons come
+// from FormatMessage in the console's code page.
+class WindowsFileSystem final : public FileSystem {
+public:
+    FileError openFolder(const std::string& path, std::unique_ptr<Folder>& folder) override;
+    void splitPath(const std::string& path, std::string& folder, std::string& name) const override;
+    std::string joinPath(const std::string& folder, const std::string& target) const override;
+    bool isPlayer(const std::string& owner) const override;
+    std::uint64_t freshNumber() override;
+    std::string reasonText(const FileError& error) const override;
+};
 
 // The installed picture folder at its fixed path from talvoren.exe (by
 // default talvoren.exe's own folder); empty when there is no such folder.

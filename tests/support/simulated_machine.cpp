@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+
+#include "platform/save_policy.h"
 
 namespace talvoren {
 
-SimulatedMachine::SimulatedMachine(std::int64_t startSecond) : startSecond_(startSecond) {}
+SimulatedMachine::SimulatedMachine(std::int64_t startSecond)
+    : startSecond_(startSecond), disk_(nativeFileSystem()) {
+    // A machine that never loses power need not wait for the disk.
+    disk_.skipFlushes(true);
+}
 
 void SimulatedMachine::typeAt(std::int64_t atMs, std::string_view bytes) {
     // Keep arrivals in time order; equal times keep the order they were typed.
@@ -146,26 +149,13 @@ private:
 
 }  // namespace
 
+void SimulatedMachine::failSaves(const std::string& reason) {
+    disk_.heal();
+    if (!reason.empty()) disk_.fail(FileStep::createLocked, FileProblem::other, reason, 1, true);
+}
+
 SaveOutcome SimulatedMachine::replace(const std::string& path, std::string_view contents) {
-    if (!saveFailure_.empty()) return {false, saveFailure_};
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return {false, "Is a directory"};
-    const std::string temporary = path + ".simulated-save";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return {false, "Permission denied"};
-        out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-        if (!out.flush()) {
-            out.close();
-            std::filesystem::remove(temporary, error);
-            return {false, "No space left on device"};
-        }
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (!error) return {true, {}};
-    const std::string reason = error.message();
-    std::filesystem::remove(temporary, error);
-    return {false, reason};
+    return replaceFile(disk_, path, contents);
 }
 
 std::unique_ptr<ReadableFile> SimulatedMachine::openForReading(const std::string& path) {

@@ -1,7 +1,7 @@
 // The machine of the tests: a console with scripted keys that arrive at
 // chosen moments and captured output, a virtual clock that sleeping
-// advances at once, and the real files of the working folder with failures
-// that a test can call for.
+// advances at once, and the real files of the working folder, saved by the
+// game's own save over the real disk, with failures that a test can call for.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "faulty_file_system.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -41,7 +42,9 @@ public:
     // Files live in the real working folder; these make their use fail as a
     // disk would. Every later save fails with `reason` ("No space left on
     // device"); an empty reason lets saves work again.
-    void failSaves(std::string reason) { saveFailure_ = std::move(reason); }
+    void failSaves(const std::string& reason);
+    // The disk under the saves, for failures of any step.
+    FaultyFileSystem& disk() { return disk_; }
     // Opening `path` for reading fails, as for a missing or unreadable file.
     void failOpening(const std::string& path) { unopenable_.push_back(path); }
     // Reading `path` fails with a read error once `bytes` bytes were read.
@@ -134,7 +137,7 @@ private:
     std::optional<int> width_;
     bool wrapsAtLastColumn_ = false;
     bool cursorVisible_ = true;
-    std::string saveFailure_;
+    FaultyFileSystem disk_;
     std::vector<std::string> unopenable_;
     std::vector<std::pair<std::string, std::size_t>> shortReads_;
     bool inKeyMode_ = false;

@@ -1,0 +1,136 @@
+// The file system steps a save is made of, one small primitive each, so that
+// the save's rules (save_policy.h) are written once over every system's own
+// calls. Each back end implements them; the tests have a fake that can make
+// any step fail.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talvoren {
+
+// What went wrong, in the terms the save decides by.
+enum class FileProblem {
+    none,
+    accessDenied,  // permissions refuse it (EACCES, EPERM, Windows' access denied)
+    exists,        // the name is taken
+    missing,       // no such file or folder
+    folder,        // a folder where a file was wanted
+    notRegular,    // a pipe, a device or anything else that is no plain file
+    tooManyLinks,  // a chain of symbolic links without end
+    busy,          // another program holds it (its lock or its sharing mode)
+    other,
+};
+
+// A failed step: the problem, and the system's own number for it (errno,
+// GetLastError) so that the reason can be given in the system's words; 0
+// when the game itself found the problem.
+struct FileError {
+    FileProblem problem = FileProblem::none;
+    std::int64_t code = 0;
+    explicit operator bool() const { return problem != FileProblem::none; }
+};
+
+enum class EntryKind { missing, regular, folder, link, other };
+
+// What a name in a folder is, without following a symbolic link.
+struct EntryInfo {
+    EntryKind kind = EntryKind::missing;
+    bool writable = false;     // some write permission is set (no read-only attribute on Windows)
+    unsigned permissions = 0;  // the POSIX mode bits (07777); the usual 0666 where there are none
+    std::string owner;         // user id or SID as text; empty when the system cannot tell
+    std::string group;         // likewise
+    std::uint64_t device = 0;  // with `file`, the file's identity (device and inode,
+    std::uint64_t file = 0;    // or volume serial and file index)
+    std::uint64_t size = 0;
+};
+
+// Who may change the links in a folder. A folder open to others is one every
+// user may add names to, while only each name's owner may take it away (a
+// sticky, world-writable folder such as /tmp); where a system cannot tell,
+// every folder counts as open to others.
+struct FolderInfo {
+    std::string owner;  // empty when the system cannot tell
+    bool openToOthers = true;
+};
+
+// A file the save holds open; closed (and its lock let go) when destroyed.
+class OpenFile {
+public:
+    virtual ~OpenFile() = default;
+    // Writes all of `bytes` at `offset`; an error may leave part of them written.
+    virtual FileError writeAt(std::uint64_t offset, std::string_view bytes) = 0;
+    // Fills all of `into` from `offset`; a file that ends first is an error.
+    virtual FileError readAt(std::uint64_t offset, std::string& into) = 0;
+    virtual FileError truncate(std::uint64_t size) = 0;
+    // Flushes the file's bytes to the disk.
+    virtual FileError sync() = 0;
+    virtual FileError describe(EntryInfo& info) = 0;
+    // Gives the file the mode and owner of `original` where the system keeps
+    // them and allows it (best effort).
+    virtual FileError copyModeAndOwner(const EntryInfo& original) = 0;
+    // Closes the file; the system may only now report a failed write.
+    virtual FileError close() = 0;
+};
+
+// An open folder; names are single path components looked up in it.
+class Folder {
+public:
+    virtual ~Folder() = default;
+    virtual FileError look(const std::string& name, EntryInfo& info) = 0;
+    virtual FileError describe(FolderInfo& info) = 0;
+    // The text of the symbolic link `name`.
+    virtual FileError readLink(const std::string& name, std::string& target) = 0;
+    // Whether the player may write the file `name` (access(2)); nothing checked where the system has no such
+    // test.
+    virtual FileError mayWrite(const std::string& name) = 0;
+    // Creates the new file `name` with `permissions` (the umask applies) and
+    // holds its lock (flock, or a sharing mode that keeps other programs
+    // out) until it is closed; `exists` when the name is taken or the lock
+    // went to another program first.
+    virtual FileError createLocked(const std::string& name, unsigned permissions,
+                                   std::unique_ptr<OpenFile>& file) = 0;
+    // Opens the existing regular file `name` for reading and writing, or for
+    // reading only, without following a symbolic link.
+    virtual FileError openExisting(const std::string& name, bool forWriting,
+                                   std::unique_ptr<OpenFile>& file) = 0;
+    // Renames `from` over `to`, replacing it; the file may be held open.
+    virtual FileError rename(const std::string& from, const std::string& to) = 0;
+    virtual FileError remove(const std::string& name) = 0;
+    // Flushes the folder's names to the disk.
+    virtual FileError sync() = 0;
+    virtual FileError list(std::vector<std::string>& names) = 0;
+    // Removes the regular file `name` only if its lock can be taken, so a
+    // file another running program holds stays; `busy` when it is held.
+    virtual FileError removeIfUnheld(const std::string& name) = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Opens the folder at `path`; an empty path is the working folder.
+    virtual FileError openFolder(const std::string& path, std::unique_ptr<Folder>& folder) = 0;
+    // Splits `path` into its folder ("" for the working folder) and its last name.
+    virtual void splitPath(const std::string& path, std::string& folder, std::string& name) const = 0;
+    // The path a link's `target` names when the link lies in `folder`.
+    virtual std::string joinPath(const std::string& folder, const std::string& target) const = 0;
+    // True when `owner` (an EntryInfo owner) is the user running the game.
+    virtual bool isPlayer(const std::string& owner) const = 0;
+    // A number that differs from call to call and from process to process.
+    virtual std::uint64_t freshNumber() = 0;
+    // The system's words for `error`, without a closing full stop.
+    virtual std::string reasonText(const FileError& error) const = 0;
+    // Where a save is kept somewhere else as well (the browser's IndexedDB),
+    // it counts only once that store holds it too.
+    virtual bool hasSeparateStore() const { return false; }
+    // Copies the files into that store and waits for it.
+    virtual FileError commitToStore() { return {}; }
+};
+
+// The file system of the machine the game was built for.
+FileSystem& nativeFileSystem();
+
+}  // namespace talvoren

@@ -1,0 +1,211 @@
+#include "platform/save_policy.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace talvoren {
+
+namespace {
+
+constexpr int kMostLinks = 40;  // as many as Linux follows in one path
+constexpr int kNameAttempts = 100;
+// The mark of the game's temporary files: no file a player keeps beside a
+// save (".save1.txt.backup", "save1.txt.tmp") is ever taken for one.
+constexpr std::string_view kMark = ".tvtmp-";
+constexpr std::size_t kMarkLetters = 6;
+constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+// The file a save ends up writing: its folder, held open, and its name there.
+struct Place {
+    std::string folderPath;
+    std::unique_ptr<Folder> folder;
+    std::string name;
+    EntryInfo info;
+    bool exists() const { return info.kind == EntryKind::regular; }
+};
+
+// The kernel's protected_symlinks rule, kept whatever the system's setting:
+// in a folder where anyone may add a name, a link is followed only when it
+// belongs to the player or to the folder's owner, so that another user's
+// link never steers the save onto a file of the player's elsewhere.
+bool mayFollow(const FileSystem& system, const FolderInfo& holder, const EntryInfo& link) {
+    if (!holder.openToOthers || system.isPlayer(link.owner)) return true;
+    return !link.owner.empty() && link.owner == holder.owner;
+}
+
+// Follows the links at `path` to the file the save is to write, which need
+// not exist yet.
+FileError findFinalFile(FileSystem& system, const std::string& path, Place& place) {
+    std::string next = path;
+    for (int hop = 0;; ++hop) {
+        system.splitPath(next, place.folderPath, place.name);
+        if (place.name.empty()) return {FileProblem::folder, 0};
+        if (const FileError error = system.openFolder(place.folderPath, place.folder)) return error;
+        place.info = {};
+        if (const FileError error = place.folder->look(place.name, place.info)) {
+            if (error.problem != FileProblem::missing) return error;
+            place.info.kind = EntryKind::missing;
+        }
+        if (place.info.kind != EntryKind::link) return {};
+        if (hop == kMostLinks) return {FileProblem::tooManyLinks, 0};
+        FolderInfo holder;
+        if (const FileError error = place.folder->describe(holder)) return error;
+        if (!mayFollow(system, holder, place.info)) return {FileProblem::accessDenied, 0};
+        std::string target;
+        if (const FileError error = place.folder->readLink(place.name, target)) return error;
+        next = system.joinPath(place.folderPath, target);
+    }
+}
+
+FileError checkReplaceable(Place& place) {
+    switch (place.info.kind) {
+        case EntryKind::missing: return {};
+        case EntryKind::folder: return {FileProblem::folder, 0};
+        case EntryKind::regular: break;
+        default: return {FileProblem::notRegular, 0};
+    }
+    // A save made read-only stays as it is, as a plain write would leave it,
+    // even for a user whom permissions do not stop.
+    if (!place.info.writable) return {FileProblem::accessDenied, 0};
+    return place.folder->mayWrite(place.name);
+}
+
+std::string temporaryName(FileSystem& system, const std::string& name) {
+    std::uint64_t mix = system.freshNumber();
+    mix ^= mix >> 29;
+    mix *= 0xBF58476D1CE4E5B9ULL;
+    mix ^= mix >> 32;
+    std::string result = ".";
+    result.append(name).append(kMark);
+    for (std::size_t letter = 0; letter < kMarkLetters; ++letter, mix /= kLetters.size()) {
+        result += kLetters[mix % kLetters.size()];
+    }
+    return result;
+}
+
+// Writes a new file beside the final one and renames it over it. The new
+// file stays locked from its creation until it has its final name, so that
+// no other game's clean-up takes it for a crash's leftover.
+FileError replaceByRename(FileSystem& system, Place& place, std::string_view contents) {
+    // A new save gets the usual mode (the umask applies); a replaced one keeps its own.
+    const unsigned permissions = place.exists() ? (place.info.permissions & 0777) : 0666;
+    std::unique_ptr<OpenFile> file;
+    std::string temporary;
+    FileError error{FileProblem::exists, 0};
+    for (int attempt = 0; attempt < kNameAttempts && error.problem == FileProblem::exists; ++attempt) {
+        temporary = temporaryName(system, place.name);
+        error = place.folder->createLocked(temporary, permissions, file);
+    }
+    if (error) return error;
+    // Best effort: some file systems keep no modes or owners.
+    if (place.exists()) file->copyModeAndOwner(place.info);
+    error = file->writeAt(0, contents);
+    if (!error) error = file->sync();
+    if (!error) error = place.folder->rename(temporary, place.name);
+    if (error) {
+        place.folder->remove(temporary);
+        file->close();
+        return error;
+    }
+    // Held until renamed, then closed; once flushed, the bytes are on the
+    // disk whatever closing says.
+    file->close();
+    place.folder->sync();
+    return {};
+}
+
+// Overwrites the file from its start without emptying it first, so that a
+// write failing part way can put the old bytes back into space the file
+// already owns.
+FileError rewriteInPlace(Place& place, std::string_view contents) {
+    std::unique_ptr<OpenFile> file;
+    if (const FileError error = place.folder->openExisting(place.name, true, file)) return error;
+    EntryInfo info;
+    FileError error = file->describe(info);
+    if (!error && info.kind != EntryKind::regular) error = {FileProblem::notRegular, 0};
+    std::string old;
+    if (!error) {
+        old.resize(static_cast<std::size_t>(info.size));
+        error = file->readAt(0, old);
+    }
+    if (!error) {
+        error = file->writeAt(0, contents);
+        if (!error && contents.size() < old.size()) error = file->truncate(contents.size());
+        if (!error) error = file->sync();
+        if (error && !file->writeAt(0, old) && !file->truncate(old.size())) file->sync();
+    }
+    // Once flushed, the bytes are on the disk whatever closing says.
+    file->close();
+    return error;
+}
+
+FileError writeFile(FileSystem& system, Place& place, std::string_view contents) {
+    FileError error = replaceByRename(system, place, contents);
+    // A folder closed to new files may still hold a save the player can write.
+    if (error.problem == FileProblem::accessDenied && place.exists()) error = rewriteInPlace(place, contents);
+    return error;
+}
+
+FileError readWholeFile(Place& place, std::string& contents) {
+    std::unique_ptr<OpenFile> file;
+    if (const FileError error = place.folder->openExisting(place.name, false, file)) return error;
+    EntryInfo info;
+    FileError error = file->describe(info);
+    if (!error) {
+        contents.resize(static_cast<std::size_t>(info.size));
+        error = file->readAt(0, contents);
+    }
+    file->close();
+    return error;
+}
+
+// Temporary files that crashed games left beside the save go once a save
+// has worked; a lock still held means a running game is writing that one.
+void removeStaleTemporaries(Place& place) {
+    std::vector<std::string> names;
+    if (place.folder->list(names)) return;
+    for (const std::string& name : names) {
+        if (isTemporaryFileOf(name, place.name)) place.folder->removeIfUnheld(name);
+    }
+}
+
+}  // namespace
+
+bool isTemporaryFileOf(std::string_view name, std::string_view saveName) {
+    const std::size_t stem = 1 + saveName.size() + kMark.size();
+    if (name.size() != stem + kMarkLetters || name[0] != '.' || name.substr(1, saveName.size()) != saveName ||
+        name.substr(1 + saveName.size(), kMark.size()) != kMark) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem), name.end(),
+                       [](char c) { return kLetters.find(c) != std::string_view::npos; });
+}
+
+SaveOutcome replaceFile(FileSystem& system, const std::string& path, std::string_view contents) {
+    Place place;
+    FileError error = findFinalFile(system, path, place);
+    if (!error) error = checkReplaceable(place);
+    // Where the save is also kept in a store of its own, the file goes back
+    // to what the store still holds when the store refuses the new one, so
+    // that a later load finds the same save as a reload would.
+    std::optional<std::string> previous;
+    if (!error && system.hasSeparateStore() && place.exists())
+        error = readWholeFile(place, previous.emplace());
+    if (!error) error = writeFile(system, place, contents);
+    if (!error && system.hasSeparateStore()) {
+        error = system.commitToStore();
+        if (error && previous) {
+            writeFile(system, place, *previous);
+        } else if (error) {
+            place.folder->remove(place.name);
+        }
+    }
+    if (error) return {false, system.reasonText(error)};
+    removeStaleTemporaries(place);
+    return {true, {}};
+}
+
+}  // namespace talvoren

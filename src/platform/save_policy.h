@@ -1,0 +1,29 @@
+// How the game replaces its save, written once over the file system steps of
+// file_system.h, so that every system saves by the same rules.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+#include "platform/files.h"
+
+namespace talvoren {
+
+// Replaces the file at `path` by `contents`, as Files::replace promises:
+// symbolic links are followed (a link stays a link), but in a folder open to
+// others only a link of the player's or of the folder's owner; a read-only
+// file, a folder or anything but a regular file is refused; the bytes go to a
+// locked hidden file of a fresh name beside the file (".save1.txt.tvtmp-x7Kq2m"),
+// which is flushed and renamed over it, and the folder is flushed. Where the
+// folder refuses the new file or the rename but the file may be written, it is
+// rewritten in place, its old bytes put back if that fails. On failure the old
+// file is unchanged and no temporary file is left; the outcome gives the
+// system's reason. A save that succeeds removes the temporary files that
+// crashed games left beside it, never one that a running game holds.
+SaveOutcome replaceFile(FileSystem& system, const std::string& path, std::string_view contents);
+
+// True when `name` is a temporary file of the game's for the save `saveName`.
+bool isTemporaryFileOf(std::string_view name, std::string_view saveName);
+
+}  // namespace talvoren

@@ -1,0 +1,225 @@
+// The save's rules on the simulated file system, alike on every system: what
+// the save, its folder and the files beside it hold after a save that works,
+// one that is refused and one whose step fails.
+#include "platform/save_policy.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "faulty_file_system.h"
+#include "simulated_file_system.h"
+
+namespace talvoren::testing {
+namespace {
+
+const std::string kOld = "Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0\n(an older and longer save)";
+const std::string kNew = "Act 1\nAna\n2\n5\n6\n5\n40\n0\n25\n50\n0\n1\n3\n0";
+
+class SavePolicy : public ::testing::Test {
+protected:
+    // Saves `contents` at `path`: "saved", or the reason the player is shown.
+    std::string save(const std::string& path, const std::string& contents = kNew) {
+        const SaveOutcome outcome = replaceFile(faulty, path, contents);
+        EXPECT_EQ(disk.openFiles(), 0) << "a file was left open";
+        return outcome.saved ? "saved" : outcome.reason;
+    }
+    // A fresh disk holding the old save in the player's folder, or in a
+    // folder of the player's closed to new files.
+    void startOver(bool closed = false) {
+        disk = SimulatedFileSystem();
+        faulty = FaultyFileSystem(disk);
+        disk.addFolder("closed", "player", 0755);
+        disk.addFile("save1.txt", kOld);
+        disk.addFile("closed/save1.txt", kOld);
+        if (closed) disk.setMode("closed", 0555);
+    }
+
+    SimulatedFileSystem disk;
+    FaultyFileSystem faulty{disk};
+};
+
+TEST_F(SavePolicy, ReplacesTheWholeSaveKeepsItsModeAndOwnerAndLeavesOnlyIt) {
+    disk.addFile("save1.txt", kOld, "player", 0600);
+    disk.addFile(".save1.txt.backup", "my copy");
+    disk.addFile("save1.txt.tmp", "my notes");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.contents("save1.txt"), kNew);
+    EXPECT_EQ(disk.mode("save1.txt"), 0600u);
+    EXPECT_EQ(disk.listing("/home/player"), ".save1.txt.backup save1.txt save1.txt.tmp ");
+    EXPECT_EQ(disk.contents(".save1.txt.backup"), "my copy");
+
+    // A first save gets the usual mode; root saving the player's file leaves it the player's.
+    EXPECT_EQ(save("save2.txt"), "saved");
+    EXPECT_EQ(disk.mode("save2.txt"), 0644u);
+    disk.runAs("root");
+    EXPECT_EQ(save("save1.txt", "short"), "saved");
+    EXPECT_EQ(disk.contents("save1.txt"), "short");
+    EXPECT_EQ(disk.owner("save1.txt"), "player");
+}
+
+TEST_F(SavePolicy, RefusedSavesChangeNothing) {
+    disk.addFile("save1.txt", kOld, "player", 0444);
+    disk.addFolder("folder.txt", "player", 0755);
+    disk.addPipe("pipe.txt");
+    disk.addFile("anas.txt", kOld, "ana", 0644);
+    const std::string before = disk.listing("/home/player");
+    EXPECT_EQ(save("save1.txt"), "Permission denied");
+    EXPECT_EQ(save("folder.txt"), "Is a directory");
+    EXPECT_EQ(save("pipe.txt"), "Not a regular file");
+    EXPECT_EQ(save("anas.txt"), "Permission denied");  // another user's file in the player's folder
+    EXPECT_EQ(save("no-such-folder/save1.txt"), "No such file or directory");
+    disk.runAs("root");
+    EXPECT_EQ(save("save1.txt"), "Permission denied");  // read-only even for root
+    EXPECT_EQ(disk.contents("save1.txt"), kOld);
+    EXPECT_EQ(disk.contents("anas.txt"), kOld);
+    EXPECT_EQ(disk.listing("/home/player"), before);
+}
+
+TEST_F(SavePolicy, EveryFailingStepKeepsTheOldSaveLeavesNothingAndSaysWhy) {
+    for (const FileStep step :
+         {FileStep::openFolder, FileStep::look, FileStep::mayWrite, FileStep::createLocked, FileStep::writeAt,
+          FileStep::syncFile, FileStep::rename}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        startOver();
+        faulty.fail(step, FileProblem::other, "No space left on device");
+        EXPECT_EQ(save("save1.txt"), "No space left on device");
+        EXPECT_EQ(disk.contents("save1.txt"), kOld);
+        EXPECT_EQ(disk.listing("/home/player"), "closed save1.txt ");
+    }
+    // Steps after the bytes are safe, or only for tidiness, do not fail the save.
+    for (const FileStep step : {FileStep::copyModeAndOwner, FileStep::close, FileStep::syncFolder,
+                                FileStep::list, FileStep::removeIfUnheld}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        startOver();
+        disk.addFile(".save1.txt.tvtmp-Ab3dE9", "left by a crash");
+        faulty.fail(step, FileProblem::other, "Input/output error");
+        EXPECT_EQ(save("save1.txt"), "saved");
+        EXPECT_EQ(disk.contents("save1.txt"), kNew);
+    }
+    // A temporary name already taken is passed over for a fresh one, a hundred times at most.
+    startOver();
+    faulty.fail(FileStep::createLocked, FileProblem::exists, "File exists", 1);
+    EXPECT_EQ(save("save1.txt"), "saved");
+    faulty.fail(FileStep::createLocked, FileProblem::exists, "File exists", 1, true);
+    EXPECT_EQ(save("save1.txt"), "File exists");
+    EXPECT_EQ(faulty.calls(FileStep::createLocked), 102);
+}
+
+TEST_F(SavePolicy, FolderClosedToNewFilesTakesTheSaveInPlace) {
+    startOver(true);
+    EXPECT_EQ(save("closed/save1.txt"), "saved");
+    EXPECT_EQ(disk.contents("closed/save1.txt"), kNew);  // cut to the new length
+    EXPECT_EQ(disk.listing("closed"), "save1.txt ");
+    EXPECT_EQ(save("closed/save2.txt"), "Permission denied");  // nothing there to rewrite
+
+    // A refused rename falls back the same way, its temporary file gone.
+    startOver();
+    faulty.fail(FileStep::rename, FileProblem::accessDenied, "Permission denied");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.contents("save1.txt"), kNew);
+    EXPECT_EQ(disk.listing("/home/player"), "closed save1.txt ");
+
+    // A step of the rewrite that fails puts the old bytes back, even after a
+    // write that got half way or a cut that went through.
+    for (const FileStep step : {FileStep::openExisting, FileStep::describeFile, FileStep::readAt,
+                                FileStep::writeAt, FileStep::truncate, FileStep::syncFile}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        startOver(true);
+        faulty.fail(step, FileProblem::other, "No space left on device");
+        EXPECT_EQ(save("closed/save1.txt"), "No space left on device");
+        EXPECT_EQ(disk.contents("closed/save1.txt"), kOld);
+        EXPECT_EQ(disk.listing("closed"), "save1.txt ");
+    }
+}
+
+TEST_F(SavePolicy, PlayersLinksAreFollowedAndStayLinks) {
+    disk.addFolder("saves", "player", 0755);
+    disk.addFile("saves/mine.txt", kOld);
+    disk.addLink("save1.txt", "saves/mine.txt");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_TRUE(disk.isLink("save1.txt"));
+    EXPECT_EQ(disk.contents("saves/mine.txt"), kNew);
+    EXPECT_EQ(disk.listing("saves"), "mine.txt ");
+
+    // A link to a link, the last relative to its own folder and naming a save
+    // not made yet; then a loop, which ends with a reason.
+    disk.addLink("saves/hop", "new.txt");
+    disk.addLink("save2.txt", "/home/player/saves/hop");
+    EXPECT_EQ(save("save2.txt", "first"), "saved");
+    EXPECT_EQ(disk.contents("saves/new.txt"), "first");
+    disk.addLink("loop-a", "loop-b");
+    disk.addLink("loop-b", "loop-a");
+    EXPECT_EQ(save("loop-a"), "Too many levels of symbolic links");
+}
+
+TEST_F(SavePolicy, InAFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFollowed) {
+    disk.addFile("precious.txt", kOld);
+    disk.addLink("/tmp/save1.txt", "/home/player/precious.txt", "mallory");
+    const std::string home = disk.listing("/home/player");
+    EXPECT_EQ(save("/tmp/save1.txt"), "Permission denied");
+    disk.runAs("root");
+    EXPECT_EQ(save("/tmp/save1.txt"), "Permission denied");
+    disk.runAs("player");
+    // A link of the player's own, anywhere, leads to one of another user's in /tmp.
+    disk.addLink("save2.txt", "/tmp/save1.txt");
+    EXPECT_EQ(save("save2.txt"), "Permission denied");
+    EXPECT_EQ(disk.contents("precious.txt"), kOld);
+    EXPECT_EQ(disk.listing("/tmp"), "save1.txt ");
+    EXPECT_EQ(disk.listing("/home/player"), home + "save2.txt ");
+
+    disk.addLink("/tmp/save3.txt", "/home/player/precious.txt", "player");
+    disk.addLink("/tmp/save4.txt", "/home/player/precious.txt", "root");  // the folder's owner
+    EXPECT_EQ(save("/tmp/save3.txt", "three"), "saved");
+    EXPECT_EQ(save("/tmp/save4.txt", "four"), "saved");
+    EXPECT_EQ(disk.contents("precious.txt"), "four");
+
+    // Shared, but not sticky: whoever may add names may replace them anyway.
+    disk.addFolder("/shared", "root", 0777);
+    disk.addLink("/shared/save1.txt", "/home/player/precious.txt", "mallory");
+    EXPECT_EQ(save("/shared/save1.txt", "five"), "saved");
+    EXPECT_EQ(disk.contents("precious.txt"), "five");
+}
+
+TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
+    disk.addFile("save1.txt", kOld);
+    disk.addFile(".save1.txt.tvtmp-Ab3dE9", "half a save of a crashed game");
+    disk.addFile(".save1.txt.tvtmp-Zz9zZ9", "a save another game is writing");
+    disk.holdLock(".save1.txt.tvtmp-Zz9zZ9");
+    disk.addFile(".save1.txt.backup", "my copy");
+    disk.addFile(".save1.txt.tvtmp-abc", "too short for the mark");
+    disk.addFile(".save2.txt.tvtmp-Ab3dE9", "another save's");
+    disk.addFolder(".save1.txt.tvtmp-Folder", "player", 0755);
+    disk.addLink(".save1.txt.tvtmp-LinkAB", "save1.txt");
+    const std::string kept =
+        ".save1.txt.backup .save1.txt.tvtmp-Folder .save1.txt.tvtmp-LinkAB "
+        ".save1.txt.tvtmp-Zz9zZ9 .save1.txt.tvtmp-abc .save2.txt.tvtmp-Ab3dE9 save1.txt ";
+
+    faulty.fail(FileStep::rename, FileProblem::other, "Input/output error");
+    EXPECT_EQ(save("save1.txt"), "Input/output error");  // a failed save tidies nothing
+    EXPECT_TRUE(disk.contents(".save1.txt.tvtmp-Ab3dE9"));
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"), kept);
+
+    // In /tmp another user's leftover is not the player's to remove; the save still works.
+    disk.addFile("/tmp/.save1.txt.tvtmp-Ab3dE9", "mallory's", "mallory", 0600);
+    EXPECT_EQ(save("/tmp/save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/tmp"), ".save1.txt.tvtmp-Ab3dE9 save1.txt ");
+}
+
+TEST_F(SavePolicy, SaveKeptInAStoreOfItsOwnCountsOnlyOnceTheStoreHoldsIt) {
+    disk.keepSeparateStore();
+    disk.addFile("save1.txt", kOld);
+    const std::string refused = "the browser could not store it (QuotaExceededError)";
+    faulty.fail(FileStep::commitToStore, FileProblem::other, refused);
+    EXPECT_EQ(save("save1.txt"), refused);
+    EXPECT_EQ(disk.contents("save1.txt"), kOld);  // as the store still has it
+    faulty.fail(FileStep::commitToStore, FileProblem::other, refused);
+    EXPECT_EQ(save("save2.txt"), refused);
+    EXPECT_EQ(disk.listing("/home/player"), "save1.txt ");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.contents("save1.txt"), kNew);
+}
+
+}  // namespace
+}  // namespace talvoren::testing
