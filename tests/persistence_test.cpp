@@ -39,7 +39,7 @@ protected:
         currentScreen = 1;
         console.type("\n");
         loadGame();
-        game().input.reset();  // a load that continues leaves the Enter unread
+        test_support::renewInput();  // a load that continues leaves the Enter unread
         return currentScreen == 99;
     }
     // The holding records as the game would write them.

@@ -42,7 +42,7 @@ protected:
         console.type(input);
         playRoadToTown();
         EXPECT_THROW(game().input.readMenuNumber(), EndOfInput) << "input left unread";
-        game().input.reset();
+        test_support::renewInput();
         return transcript();
     }
 

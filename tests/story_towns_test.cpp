@@ -38,7 +38,7 @@ protected:
         console.type(input);
         scene();
         EXPECT_THROW(game().input.readMenuNumber(), EndOfInput) << "input left unread";
-        game().input.reset();
+        test_support::renewInput();
         return transcript();
     }
 

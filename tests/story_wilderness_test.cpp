@@ -55,7 +55,7 @@ protected:
         console.type(input);
         menu.scene();
         EXPECT_THROW(game().input.readMenuNumber(), EndOfInput) << "input left unread";
-        game().input.reset();
+        test_support::renewInput();
         return transcript();
     }
 };

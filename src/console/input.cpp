@@ -22,13 +22,6 @@ bool isDigit(int c) {
 
 InputSource::InputSource(Terminal& terminal, ScreenWriter& screen) : terminal_(terminal), screen_(screen) {}
 
-void InputSource::reset() {
-    buffer_.clear();
-    position_ = 0;
-    ended_ = false;
-    atLineStart_ = true;
-}
-
 bool InputSource::fill(bool wait) {
     if (ended_) return false;
     if (position_ > 0 && position_ == buffer_.size()) {

@@ -45,10 +45,6 @@ public:
     void beginKeyPolling();
     void endKeyPolling();
 
-    // Forgets buffered bytes, the end of input and the line state, as if
-    // nothing had been read yet.
-    void reset();
-
 private:
     int peekByte(bool wait);  // -1: nothing (end of input when waiting)
     void consumeByte();

@@ -13,9 +13,17 @@ std::unique_ptr<FreshGame>& lastStarted() {
 
 }  // namespace
 
-FreshGame::FreshGame(SimulatedMachine& machine)
-    : dice_(machine), context_(machine, machine, machine, dice_), scope_(context_) {
+FreshGame::FreshGame(SimulatedMachine& machine) : machine_(machine), dice_(machine) {
+    context_.emplace(machine, machine, machine, dice_);
+    scope_.emplace(*context_);
     resetGameState();
+}
+
+void FreshGame::renewInput() {
+    Dice& dice = context_->dice();
+    scope_.reset();
+    context_.emplace(machine_, machine_, machine_, dice);
+    scope_.emplace(*context_);
 }
 
 void startFreshGame(SimulatedMachine& machine) {
@@ -25,6 +33,10 @@ void startFreshGame(SimulatedMachine& machine) {
 
 void endFreshGame() {
     lastStarted().reset();
+}
+
+void renewInput() {
+    if (lastStarted()) lastStarted()->renewInput();
 }
 
 }  // namespace talvoren::test_support

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "combat/calendar_dice.h"
 #include "console/game_context.h"
@@ -19,12 +20,16 @@ public:
     FreshGame(const FreshGame&) = delete;
     FreshGame& operator=(const FreshGame&) = delete;
 
-    GameContext& context() { return context_; }
+    GameContext& context() { return *context_; }
+    // A fresh input and screen on the same machine, as if the console had been
+    // opened anew: the records and the dice in use stay.
+    void renewInput();
 
 private:
+    SimulatedMachine& machine_;
     CalendarDice dice_;
-    GameContext context_;
-    GameScope scope_;
+    std::optional<GameContext> context_;
+    std::optional<GameScope> scope_;
 };
 
 // Starts a FreshGame on `machine` that lasts until the next call (or
@@ -32,5 +37,8 @@ private:
 void startFreshGame(SimulatedMachine& machine);
 // Ends the game that startFreshGame started, if any.
 void endFreshGame();
+// renewInput of the game that startFreshGame started: a step of a scene can
+// read its input to the end, and the next step type more.
+void renewInput();
 
 }  // namespace talvoren::test_support
