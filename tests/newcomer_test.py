@@ -1,7 +1,9 @@
-"""The real binary's options: answered before the game starts, so none of
-them draws a screen, changes the terminal or makes a save.
+"""The real binary as a newcomer meets it: its options are answered before
+the game starts, so none of them draws a screen, changes the terminal or
+makes a save; and the build tree's game, started from any other folder,
+shows its monster pictures.
 
-Usage: options_test.py GAME_BINARY   (standard library only)
+Usage: newcomer_test.py GAME_BINARY   (standard library only)
 """
 import os
 import pty
@@ -60,6 +62,20 @@ class Options(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         self.assertEqual(seen, b"talvoren 0.1.0\r\n", "no escape sequence, no alternate screen")
         self.assertEqual(after, before)
+
+
+class StartedAnywhere(unittest.TestCase):
+    def test_the_build_trees_game_shows_its_pictures_from_another_folder(self):
+        with tempfile.TemporaryDirectory() as elsewhere:
+            # New game, a name, the backstory and Cyrus, the road's notice,
+            # then the fight's intro with the monster's picture; input ends there.
+            played = subprocess.run([GAME], input=b"1\nAna\n\n\n\n", capture_output=True,
+                                    cwd=elsewhere, timeout=60)
+            self.assertEqual(played.returncode, 0)
+            self.assertIn(b"[!]\n", played.stdout, "the fight's intro was not reached")
+            self.assertNotIn(b"Unable to open file", played.stdout)
+            # The save lands where the game was started.
+            self.assertEqual(os.listdir(elsewhere), ["save1.txt"])
 
 
 if __name__ == "__main__":
