@@ -117,7 +117,9 @@ bool readSaveFile(std::string& contents) {
             const std::string_view part = rest.substr(0, end);
             const std::size_t room = kSaveLineLimit + 1 - std::min(lineLength, kSaveLineLimit + 1);
             contents.append(part.substr(0, room));
-            lineLength += part.size();
+            // Counted no further than the limit: a 32-bit count would wrap
+            // on a line of 4 GiB and let more of it in.
+            lineLength = std::min(lineLength + part.size(), kSaveLineLimit + 1);
             if (end == std::string_view::npos) break;
             contents.push_back('\n');
             ++lineEnds;

@@ -14,6 +14,9 @@
 
 namespace talvoren {
 
+// Saves of any size are measured whole (the build asks glibc for 64 bits).
+static_assert(sizeof(off_t) >= 8, "file sizes need a 64-bit off_t");
+
 namespace {
 
 constexpr int kMostLinks = 40;  // as many as the kernel follows in one path
@@ -143,14 +146,16 @@ int rewriteInPlace(const std::string& target, std::string_view contents) {
         ::close(fd);
         return error;
     }
-    const auto oldSize = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
-    std::string old(std::min(oldSize, contents.size()), '\0');
+    // Kept as the file's own 64-bit size: a 32-bit size_t would cut a file
+    // past 4 GiB short when a failed write puts its old length back.
+    const auto oldSize = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+    const auto newSize = static_cast<std::uint64_t>(contents.size());
+    std::string old(static_cast<std::size_t>(std::min(oldSize, newSize)), '\0');
     int error = 0;
     if (!readWholeAt(fd, old, 0)) {
         error = errno;
     } else if (!writeWholeAt(fd, contents, 0) ||
-               (contents.size() < oldSize && ::ftruncate(fd, static_cast<off_t>(contents.size())) != 0) ||
-               ::fsync(fd) != 0) {
+               (newSize < oldSize && ::ftruncate(fd, static_cast<off_t>(newSize)) != 0) || ::fsync(fd) != 0) {
         error = errno;
         writeWholeAt(fd, old, 0);
         if (::ftruncate(fd, static_cast<off_t>(oldSize)) == 0) ::fsync(fd);

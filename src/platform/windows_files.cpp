@@ -3,6 +3,7 @@
 #include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -110,7 +111,7 @@ bool readWholeFile(HANDLE file, std::string& into) {
     return true;
 }
 
-bool moveTo(HANDLE file, std::size_t offset) {
+bool moveTo(HANDLE file, std::uint64_t offset) {
     LARGE_INTEGER where{};
     where.QuadPart = static_cast<LONGLONG>(offset);
     return ::SetFilePointerEx(file, where, nullptr, FILE_BEGIN) != 0;
@@ -187,14 +188,16 @@ DWORD rewriteInPlace(const std::wstring& target, std::string_view contents) {
     LARGE_INTEGER size{};
     DWORD code = 0;
     if (::GetFileSizeEx(file, &size) == 0) code = ::GetLastError();
-    const auto oldSize = static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0));
-    std::string old(std::min(oldSize, contents.size()), '\0');
+    // Kept as the file's own 64-bit size: a 32-bit size_t would cut a file
+    // past 4 GiB short when a failed write puts its old length back.
+    const auto oldSize = static_cast<std::uint64_t>(std::max<LONGLONG>(size.QuadPart, 0));
+    const auto newSize = static_cast<std::uint64_t>(contents.size());
+    std::string old(static_cast<std::size_t>(std::min(oldSize, newSize)), '\0');
     if (code == 0 && !readWholeFile(file, old)) code = ::GetLastError();
     if (code == 0) {
-        const bool written =
-            moveTo(file, 0) && writeWholeFile(file, contents) &&
-            (contents.size() >= oldSize || (moveTo(file, contents.size()) && ::SetEndOfFile(file) != 0)) &&
-            ::FlushFileBuffers(file) != 0;
+        const bool written = moveTo(file, 0) && writeWholeFile(file, contents) &&
+                             (newSize >= oldSize || (moveTo(file, newSize) && ::SetEndOfFile(file) != 0)) &&
+                             ::FlushFileBuffers(file) != 0;
         if (!written) {
             code = ::GetLastError();
             if (moveTo(file, 0) && writeWholeFile(file, old) && moveTo(file, oldSize)) ::SetEndOfFile(file);
