@@ -5,11 +5,11 @@
 // JavaScript half (browser_terminal.js) owns the terminal, the key queue and
 // the IndexedDB folder that keeps the save.
 #include <emscripten.h>
+#include <emscripten/html5.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <ctime>
 #include <optional>
 #include <string>
 
@@ -103,7 +103,11 @@ public:
         echoTypedKeys();
     }
 
-    std::int64_t calendarSeconds() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+    // From the page's clock, not time(): this build's time_t has 32 bits
+    // and ends in January 2038.
+    std::int64_t calendarSeconds() override {
+        return static_cast<std::int64_t>(emscripten_date_now() / 1000.0);
+    }
 
     std::int64_t steadyMs() override { return static_cast<std::int64_t>(emscripten_get_now()); }
 

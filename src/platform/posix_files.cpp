@@ -16,6 +16,9 @@
 
 namespace talvoren {
 
+// Saves of any size are measured whole (the build asks glibc for 64 bits).
+static_assert(sizeof(off_t) >= 8, "file sizes need a 64-bit off_t");
+
 namespace {
 
 FileError errorOf(int code) {

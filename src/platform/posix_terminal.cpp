@@ -31,6 +31,10 @@
 
 namespace talvoren {
 
+// The dice are seeded from the calendar second: a 32-bit time_t would make
+// time() fail from January 2038 (the build asks glibc for 64 bits).
+static_assert(sizeof(time_t) >= 8, "calendar seconds need a 64-bit time_t");
+
 namespace {
 
 constexpr char kResetColours[] = "\x1b[0m";

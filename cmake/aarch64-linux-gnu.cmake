@@ -1,0 +1,37 @@
+# Cross-compiles for 64-bit ARM Linux (arm64) with Debian's cross toolchain,
+# g++-aarch64-linux-gnu; programs built for arm64 run under qemu-aarch64
+# (Debian's qemu-user) when CMake or CTest needs them, so tests are found
+# and run as on an arm64 machine.
+#
+#   cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+#
+# clang targets arm64 with the same headers and libraries: add
+# -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang (it takes its target
+# from the settings below and finds the cross GCC's libstdc++ and linker).
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+
+set(TALVOREN_CROSS_TRIPLE aarch64-linux-gnu)
+set(TALVOREN_CROSS_ROOT /usr/${TALVOREN_CROSS_TRIPLE} CACHE PATH "Headers and libraries of the arm64 system")
+
+if(NOT CMAKE_CXX_COMPILER)
+  find_program(CMAKE_CXX_COMPILER NAMES ${TALVOREN_CROSS_TRIPLE}-g++ REQUIRED)
+endif()
+# GoogleTest's project enables C as well.
+if(NOT CMAKE_C_COMPILER)
+  find_program(CMAKE_C_COMPILER NAMES ${TALVOREN_CROSS_TRIPLE}-gcc)
+endif()
+# Read by clang only; GCC is an arm64 compiler by itself.
+set(CMAKE_CXX_COMPILER_TARGET ${TALVOREN_CROSS_TRIPLE})
+set(CMAKE_C_COMPILER_TARGET ${TALVOREN_CROSS_TRIPLE})
+
+set(CMAKE_FIND_ROOT_PATH ${TALVOREN_CROSS_ROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(TALVOREN_QEMU_AARCH64 NAMES qemu-aarch64 qemu-aarch64-static)
+if(TALVOREN_QEMU_AARCH64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TALVOREN_QEMU_AARCH64} -L ${TALVOREN_CROSS_ROOT})
+endif()
