@@ -56,6 +56,11 @@ TEST_F(SavePolicy, ReplacesTheWholeSaveKeepsItsModeAndOwnerAndLeavesOnlyIt) {
     EXPECT_EQ(save("save1.txt", "short"), "saved");
     EXPECT_EQ(disk.contents("save1.txt"), "short");
     EXPECT_EQ(disk.owner("save1.txt"), "player");
+
+    // Only the permission bits carry over: never set-user-ID, set-group-ID or sticky.
+    disk.addFile("save3.txt", kOld, "player", 07755);
+    EXPECT_EQ(save("save3.txt"), "saved");
+    EXPECT_EQ(disk.mode("save3.txt"), 0755u);
 }
 
 TEST_F(SavePolicy, RefusedSavesChangeNothing) {
@@ -174,11 +179,46 @@ TEST_F(SavePolicy, InAFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFol
     EXPECT_EQ(save("/tmp/save4.txt", "four"), "saved");
     EXPECT_EQ(disk.contents("precious.txt"), "four");
 
-    // Shared, but not sticky: whoever may add names may replace them anyway.
+    // Shared without the sticky bit, with all or with a group: another
+    // user's link there, even one to a file not made yet, is not followed
+    // either; the folder's owner's is.
     disk.addFolder("/shared", "root", 0777);
+    disk.addFolder("/team", "ana", 02775);
     disk.addLink("/shared/save1.txt", "/home/player/precious.txt", "mallory");
-    EXPECT_EQ(save("/shared/save1.txt", "five"), "saved");
-    EXPECT_EQ(disk.contents("precious.txt"), "five");
+    disk.addLink("/team/save1.txt", "/home/player/not-yet.txt", "mallory");
+    disk.addLink("/team/save2.txt", "/home/player/precious.txt", "ana");
+    EXPECT_EQ(save("/shared/save1.txt", "five"), "Permission denied");
+    EXPECT_EQ(save("/team/save1.txt", "six"), "Permission denied");
+    EXPECT_EQ(disk.contents("precious.txt"), "four");
+    EXPECT_FALSE(disk.contents("not-yet.txt"));
+    EXPECT_EQ(save("/team/save2.txt", "seven"), "saved");
+    EXPECT_EQ(disk.contents("precious.txt"), "seven");
+}
+
+TEST_F(SavePolicy, InPlaceRewriteWritesOnlyTheFileItChecked) {
+    // Between the checks and the rewrite, another program puts a link to the
+    // player's notes in the save's place, or another file: neither is written.
+    for (const bool link : {true, false}) {
+        SCOPED_TRACE(link);
+        startOver(true);
+        disk.addFile("notes.txt", "my notes");
+        faulty.before(FileStep::openExisting, [this, link] {
+            if (link) {
+                disk.addLink("closed/save1.txt", "/home/player/notes.txt", "mallory");
+            } else {
+                disk.addFile("closed/save1.txt", "mallory's", "player", 0666);
+            }
+        });
+        EXPECT_EQ(save("closed/save1.txt"), "The file was replaced during the save");
+        EXPECT_EQ(disk.contents("notes.txt"), "my notes");
+        EXPECT_EQ(disk.isLink("closed/save1.txt"), link);
+    }
+
+    // A file far larger than any save is not copied into memory to be rewritten.
+    startOver(true);
+    disk.addFile("closed/save1.txt", std::string((16U << 20) + 1, 'x'));
+    EXPECT_EQ(save("closed/save1.txt"), "File too large");
+    EXPECT_EQ(disk.contents("closed/save1.txt")->size(), (16U << 20) + 1);
 }
 
 TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
