@@ -35,7 +35,8 @@ double millisecondsPerSave(bool leftovers) {
     for (int round = 0; round < 7; ++round) {
         if (leftovers) leaveCrashedSaves(scratch.path());
         const auto start = std::chrono::steady_clock::now();
-        const talvoren::SaveOutcome outcome = talvoren::replaceFile(talvoren::nativeFileSystem(), save, kSave);
+        const talvoren::SaveOutcome outcome =
+            talvoren::replaceFile(talvoren::nativeFileSystem(), save, kSave);
         const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
         const auto names = std::distance(std::filesystem::directory_iterator(scratch.path()),
                                          std::filesystem::directory_iterator());
