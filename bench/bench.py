@@ -241,6 +241,18 @@ def bench_wrap(paths, runs):
     return int(size), fitted, unfitted
 
 
+def bench_leftovers(paths, runs):
+    """Milliseconds per save beside 1,000 crashed games' temporary files, and in a clean folder."""
+    crowded, clean, count = [], [], 0
+    for _ in range(runs):
+        out = subprocess.run([paths["leftovers_driver"]], capture_output=True, text=True, check=True,
+                             cwd=paths["release"]).stdout
+        count, with_them, without = out.split()
+        crowded.append(float(with_them))
+        clean.append(float(without))
+    return int(count), crowded, clean
+
+
 # ----------------------------------------------------------- timing bar
 
 
@@ -494,7 +506,7 @@ def main():
     release = os.path.abspath(args.release)
     paths = {name: os.path.join(release, name)
              for name in ("talvoren", "menu_floor", "menu_floor_bare", "bar_floor", "art_driver",
-                          "peak_rss", "wrap_driver", "hello_floor")}
+                          "peak_rss", "wrap_driver", "hello_floor", "leftovers_driver")}
     paths["release"] = release
     for name, path in paths.items():
         if not os.path.exists(path):
@@ -536,6 +548,11 @@ def main():
         row(f"Long speech screen ({size} characters) fitted to 80 columns", f"{median(fitted):.1f} us",
             spread(fitted, "us"), f"unfitted {median(unfitted):.1f} us ({median(fitted) / median(unfitted):.1f}x)",
             "< 1 ms", median(fitted) < 1000.0)
+
+        print("save beside leftovers ...", file=sys.stderr)
+        count, crowded, clean = bench_leftovers(paths, runs)
+        row(f"Save beside {count:,} crashed games' temporary files (all removed)", f"{median(crowded):.1f} ms",
+            spread(crowded, "ms"), f"clean folder {median(clean):.1f} ms", "< 250 ms", median(crowded) < 250.0)
 
         print("timing bar ...", file=sys.stderr)
         game, floor = bench_bar(paths, runs, workdir, rng)

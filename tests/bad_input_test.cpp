@@ -47,9 +47,9 @@ TEST_F(BadInput, BinaryAndShortSaveFilesLoadAsDefined) {
 }
 
 TEST_F(BadInput, HundredMegabyteSaveReadsOnlyWhatASaveHolds) {
-    const std::string huge(100u << 20, 'n');
     writeFile("save1.txt",
-              "Act 1\n" + huge + "\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n3\n0\n" + huge);  // line 15 too
+              "Act 1\n" + std::string(2u << 20, 'n') + "\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n3\n0\n");
+    std::filesystem::resize_file(folder / "save1.txt", 100u << 20);  // line 15 too, of zero bytes
     EXPECT_EQ(play("4\n99\n"), 0);
     EXPECT_EQ(player.name, std::string(kSaveLineLimit, 'n'));  // a name line is cut at 1 MiB
     EXPECT_EQ(actStage, 3);

@@ -50,6 +50,10 @@ TEST(CommandLine, AnythingElseIsAUsageErrorWithStatusTwo) {
         {{"--help", "--version"}, "talvoren: unexpected argument '--version'\n"},
         // Control bytes are shown as "?", so the echo cannot drive the terminal.
         {{"--\x1b]0;owned\x07"}, "talvoren: unknown option '--?]0;owned?'\n"},
+        // So is a one-byte CSI, whatever the locale.
+        {{"--\x9b"
+          "31m"},
+         "talvoren: unknown option '--?31m'\n"},
         // A huge argument is echoed cut short.
         {{longArgument}, "talvoren: unknown option '" + std::string(64, 'x') + "...'\n"},
     };

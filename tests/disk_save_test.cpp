@@ -12,15 +12,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
+#include "faulty_file_system.h"
 #include "platform/posix_files.h"
 #include "platform/save_policy.h"
 #include "session.h"
+#include "transcript_text.h"
 
 namespace talvoren::testing {
 namespace {
@@ -43,9 +47,9 @@ protected:
         for (const std::string& name : sorted) names += name + " ";
         return names;
     }
-    // The save as the player makes it: in a child that is nobody when we are
-    // root. Returns "saved" or the failure's reason.
-    std::string saveAsPlayer(const std::string& path, const std::string& contents) {
+    // Runs `work` as the player: in a child process that is the user nobody
+    // when we are root. Returns what `work` returned, or why the child failed.
+    std::string asPlayer(const std::function<std::string()>& work) {
         ::chmod(folder.c_str(), 0755);
         int report[2];
         if (::pipe(report) != 0) return "no pipe";
@@ -55,18 +59,32 @@ protected:
                 (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 ::_exit(2);
             }
-            const SaveOutcome outcome = saveOnDisk(path, contents);
-            const std::string said = outcome.saved ? "saved" : outcome.reason;
-            ::_exit(::write(report[1], said.data(), said.size()) < 0 ? 3 : 0);
+            const std::string said = work();
+            for (std::size_t at = 0; at < said.size();) {
+                const ssize_t done = ::write(report[1], said.data() + at, said.size() - at);
+                if (done <= 0) ::_exit(3);
+                at += static_cast<std::size_t>(done);
+            }
+            ::_exit(0);
         }
         ::close(report[1]);
-        char said[256] = {};
-        const ssize_t got = ::read(report[0], said, sizeof said - 1);
+        std::string said;
+        char piece[4096];
+        for (ssize_t got; (got = ::read(report[0], piece, sizeof piece)) > 0;) {
+            said.append(piece, static_cast<std::size_t>(got));
+        }
         ::close(report[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
-        return got > 0 ? std::string(said, static_cast<std::size_t>(got))
-                       : "child failed: " + std::to_string(status);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said
+                                                             : "child failed: " + std::to_string(status);
+    }
+    // The save as the player makes it: "saved" or the failure's reason.
+    std::string saveAsPlayer(const std::string& path, const std::string& contents) {
+        return asPlayer([&] { return outcomeText(saveOnDisk(path, contents)); });
+    }
+    static std::string outcomeText(const SaveOutcome& outcome) {
+        return outcome.saved ? "saved" : outcome.reason;
     }
     // Hands a file to the player that saveAsPlayer plays.
     static void giveToPlayer(const std::filesystem::path& path) {
@@ -232,6 +250,193 @@ TEST_F(DiskSave, FullDiskKeepsTheOldSaveAndSaysWhy) {
     EXPECT_EQ(said, "No space left on device");
     EXPECT_EQ(left, kAnaSave);
     EXPECT_EQ(names, "filler save1.txt ");
+}
+
+// What another user who may add names to the folder the game is started in
+// can try. Each attack runs as we are (root, where the suite runs as root)
+// and as the player, who is nobody then.
+class HostileFolder : public DiskSave {
+protected:
+    // A folder of the player's inside the scratch folder.
+    std::filesystem::path playersFolder(const std::string& name) {
+        const std::filesystem::path where = folder / name;
+        std::filesystem::create_directory(where);
+        giveToPlayer(where);
+        return where;
+    }
+    // `work` as we are, or as the player.
+    std::string run(bool asThePlayer, const std::function<std::string()>& work) {
+        return asThePlayer ? asPlayer(work) : work();
+    }
+};
+
+TEST_F(HostileFolder, AnotherUsersLinkIsNeverFollowedNotEvenToAFileNotMadeYet) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving links to other users needs root; the simulated disk tries it";
+    writeFile("notes.txt", "my notes");
+    giveToPlayer(folder / "notes.txt");
+    // Like /tmp (sticky and open to all), a shared folder, and a team's folder.
+    for (const auto& [name, mode] :
+         {std::pair<std::string, mode_t>{"sticky", 01777}, {"shared", 0777}, {"team", 0775}}) {
+        const std::filesystem::path shared = folder / name;
+        std::filesystem::create_directory(shared);
+        ASSERT_EQ(::chmod(shared.c_str(), mode), 0);
+        const std::string toNotes = (shared / "save1.txt").string();
+        const std::string toNothing = (shared / "save2.txt").string();
+        std::filesystem::create_symlink(folder / "notes.txt", toNotes);
+        std::filesystem::create_symlink(folder / "not-yet.txt", toNothing);
+        ASSERT_EQ(::lchown(toNotes.c_str(), 1, 1), 0);  // the user daemon's links
+        ASSERT_EQ(::lchown(toNothing.c_str(), 1, 1), 0);
+        for (const bool asThePlayer : {false, true}) {
+            SCOPED_TRACE(name + (asThePlayer ? " as the player" : " as root"));
+            EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(toNotes, kAnaSave)); }),
+                      "Permission denied");
+            EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(toNothing, kAnaSave)); }),
+                      "Permission denied");
+        }
+        EXPECT_EQ(readFile("notes.txt"), "my notes");
+        EXPECT_FALSE(fileExists("not-yet.txt"));
+        EXPECT_EQ(listing(shared), "save1.txt save2.txt ");
+    }
+}
+
+TEST_F(HostileFolder, InPlaceRewriteNeverWritesALinkOrFileSwappedInAfterTheCheck) {
+    const std::filesystem::path mine = playersFolder("mine");
+    const std::string save = (mine / "save1.txt").string();
+    writeFile("notes.txt", "my notes");
+    giveToPlayer(folder / "notes.txt");
+    // A symbolic link or a hard link to the player's notes.
+    for (const bool symbolic : {true, false}) {
+        for (const bool asThePlayer : {false, true}) {
+            SCOPED_TRACE(std::string(symbolic ? "symbolic" : "hard") + (asThePlayer ? " as the player" : ""));
+            writeFile("mine/save1.txt", kAnaSave);
+            giveToPlayer(save);
+            const std::string said = run(asThePlayer, [&] {
+                FaultyFileSystem disk(nativeFileSystem());
+                // The folder refuses the new file, so the save is rewritten in
+                // place; just before the file is opened, its name changes hands.
+                disk.fail(FileStep::createLocked, FileProblem::accessDenied, "Permission denied");
+                disk.before(FileStep::openExisting, [&] {
+                    std::filesystem::remove(save);
+                    if (symbolic) {
+                        std::filesystem::create_symlink(folder / "notes.txt", save);
+                    } else {
+                        std::filesystem::create_hard_link(folder / "notes.txt", save);
+                    }
+                });
+                return outcomeText(replaceFile(disk, save, "a new save"));
+            });
+            EXPECT_EQ(said, "The file was replaced during the save");
+            EXPECT_EQ(readFile("notes.txt"), "my notes");
+            EXPECT_EQ(std::filesystem::is_symlink(save), symbolic);
+            EXPECT_EQ(listing(mine), "save1.txt ");
+            std::filesystem::remove(save);
+        }
+    }
+}
+
+TEST_F(HostileFolder, NewSaveKeepsOnlyThePermissionBits) {
+    const std::filesystem::path mine = playersFolder("mine");
+    const std::string save = (mine / "save1.txt").string();
+    for (const mode_t mode : {04755U, 02755U, 01755U, 06777U}) {
+        for (const bool asThePlayer : {false, true}) {
+            SCOPED_TRACE(std::to_string(mode) + (asThePlayer ? " as the player" : ""));
+            writeFile("mine/save1.txt", "old save");
+            giveToPlayer(save);
+            ASSERT_EQ(::chmod(save.c_str(), mode), 0);
+            if (modeOf(save) != mode) GTEST_SKIP() << "the file system drops mode " << mode;
+            EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
+            EXPECT_EQ(modeOf(save), mode & 0777);
+        }
+    }
+}
+
+TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoInOneSave) {
+    const std::filesystem::path mine = playersFolder("mine");
+    const std::string save = (mine / "save1.txt").string();
+    for (const bool asThePlayer : {false, true}) {
+        SCOPED_TRACE(asThePlayer ? "as the player" : "as we are");
+        // Leftovers of the saving user's own crashed games, one still held by
+        // a running game, and where we are root one of another user's.
+        const auto leave = [&](const std::string& name) {
+            writeFile("mine/" + name, "half a save");
+            if (asThePlayer) giveToPlayer(mine / name);
+        };
+        for (int crash = 0; crash < 1000; ++crash) {
+            const std::string number = std::to_string(100000 + crash);
+            leave(".save1.txt.tvtmp-L" + number.substr(1));
+        }
+        leave(".save1.txt.tvtmp-HELDAB");
+        const int held = ::open((mine / ".save1.txt.tvtmp-HELDAB").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+        std::string kept = ".save1.txt.tvtmp-HELDAB save1.txt ";
+        if (::geteuid() == 0) {
+            writeFile("mine/.save1.txt.tvtmp-Others", "another user's");
+            ASSERT_EQ(::chown((mine / ".save1.txt.tvtmp-Others").c_str(), 1, 1), 0);
+            kept = ".save1.txt.tvtmp-HELDAB .save1.txt.tvtmp-Others save1.txt ";
+        }
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        EXPECT_LT(took.count(), 5.0);  // tens of milliseconds on a 2-core machine
+        EXPECT_EQ(listing(mine), kept);
+        ::close(held);
+        for (const auto& entry : std::filesystem::directory_iterator(mine)) std::filesystem::remove(entry);
+    }
+}
+
+TEST_F(HostileFolder, TwentyGigabyteSaveWithoutLineEndsIsNeitherLoadedNorRewritten) {
+    writeFile("save1.txt", "Act 1\n");
+    if (::truncate("save1.txt", 20LL << 30) != 0) {
+        GTEST_SKIP() << "the file system refuses a sparse file of 20 GB (" << std::strerror(errno) << ")";
+    }
+    for (const bool asThePlayer : {false, true}) {
+        SCOPED_TRACE(asThePlayer ? "as the player" : "as we are");
+        const std::string said = run(asThePlayer, [this] {
+            restartProgram();
+            const auto started = std::chrono::steady_clock::now();
+            play("4\n\n99\n");
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+            // Told why, Enter awaited, then the main menu once more.
+            if (count(kNoGameInTheSave + kPause) != 1 || count("[1] New Game") != 2) return transcript();
+            return took.count() < 1.0 ? std::string("told") : "took " + std::to_string(took.count()) + " s";
+        });
+        EXPECT_EQ(said, "told");
+    }
+    // Nor is it copied into memory to be rewritten in place.
+    FaultyFileSystem disk(nativeFileSystem());
+    disk.fail(FileStep::createLocked, FileProblem::accessDenied, "Permission denied");
+    EXPECT_EQ(outcomeText(replaceFile(disk, "save1.txt", kAnaSave)), "File too large");
+    EXPECT_EQ(std::filesystem::file_size(folder / "save1.txt"), 20ULL << 30);
+}
+
+TEST_F(HostileFolder, EightBitControlsOfALoadedNameNeverReachTheTerminal) {
+    addPictures();
+    // "Zoë", then CSI as UTF-8's C1 control and as a single byte, and a BEL.
+    const std::string name =
+        "Zo\xc3\xab\xc2\x9b"
+        "31m\x9b"
+        "0;t\x07";
+    const std::string save = saveText(name, 1, 5, 5, 5, 0, 0, 25, 50, 0, 2, 1, 0);
+    writeFile("save1.txt", save);
+    for (const auto& [encoding, shown] :
+         {std::pair<TextEncoding, std::string>{TextEncoding::utf8, "Zo\xc3\xab?31m?0;t?"},
+          {TextEncoding::eightBit, "Zo\xc3\xab\xc2?31m?0;t?"}}) {
+        for (const bool asThePlayer : {false, true}) {
+            const std::string walk = run(asThePlayer, [this, encoding = encoding] {
+                restartProgram();
+                console.setTextEncoding(encoding);
+                play("4\n\n\n1\n");
+                return transcript();
+            });
+            EXPECT_NE(walk.find("OBJECTIVE: Get to the town about 15 miles away.\n" + shown + "\n"),
+                      std::string::npos)
+                << walk;
+            EXPECT_EQ(walk.find('\x9b'), std::string::npos);
+            EXPECT_EQ(walk.find('\x07'), std::string::npos);
+        }
+    }
+    EXPECT_EQ(readFile("save1.txt"), save);  // the file keeps the name's bytes
 }
 
 }  // namespace

@@ -51,6 +51,13 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     EXPECT_EQ(words.readWord(), "Smith");
     EXPECT_EQ(words.readWord(), "Bo");
     EXPECT_THROW(words.readWord(), EndOfInput);
+
+    // A word of 3 MiB keeps its first 1 MiB; the rest of it is dropped, the next word is not.
+    test_support::startFreshGame(console);
+    console.type(std::string(1u << 20, 'a') + std::string(2u << 20, 'b') + " Cy\n");
+    InputSource& longWords = game().input;
+    EXPECT_EQ(longWords.readWord(), std::string(kLongestWord, 'a'));
+    EXPECT_EQ(longWords.readWord(), "Cy");
 }
 
 TEST_F(Input, BadAnswerDropsItsLineAndRedrawsTheMenuOnce) {

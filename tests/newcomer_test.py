@@ -49,6 +49,20 @@ class Options(unittest.TestCase):
                 self.assertEqual(result.stderr, complaint + b"usage: talvoren [--help | --version]\n")
         self.assertEqual(os.listdir(self.folder.name), [], "a usage error must not start a game")
 
+    def test_eight_bit_controls_are_echoed_as_the_locale_encodes_them(self):
+        # CSI as UTF-8 (C2 9B) and as one byte (9B), then "ë" in UTF-8.
+        argument = b"--\xc2\x9b31m\x9b0m\xc3\xab"
+        for variables, echoed in [
+            ({"LC_ALL": "", "LC_CTYPE": "C.UTF-8", "LANG": "C"}, b"--?31m?0m\xc3\xab"),
+            ({"LC_ALL": "en_US.utf8"}, b"--?31m?0m\xc3\xab"),
+            ({"LC_ALL": "C", "LANG": "en_US.UTF-8"}, b"--\xc2?31m?0m\xc3\xab"),
+        ]:
+            with self.subTest(variables=variables):
+                environment = {k: v for k, v in os.environ.items() if k not in ("LC_ALL", "LC_CTYPE", "LANG")}
+                result = run([argument], cwd=self.folder.name, stdin=subprocess.DEVNULL,
+                             env={**environment, **variables})
+                self.assertEqual(result.stderr.splitlines()[0], b"talvoren: unknown option '" + echoed + b"'")
+
     def test_on_a_terminal_the_answer_is_plain_text_and_the_modes_stay(self):
         parent, child = pty.openpty()
         self.addCleanup(os.close, parent)

@@ -182,5 +182,26 @@ TEST(SaveSplitter, LinesDoNotDependOnWhereTheFileIsCut) {
     }
 }
 
+// However its lines are cut, a file whose fourteen lines have not ended
+// within 16 MiB holds no save, and is read no further.
+TEST(SaveSplitter, FourteenLinesMustEndWithinSixteenMebibytes) {
+    const std::string numbers = "\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n3\n0";
+    const std::string atTheLimit =
+        "Act 1\n" + std::string(static_cast<std::size_t>(kSaveReadLimit) - 6 - numbers.size(), 'n') + numbers;
+    const std::vector<std::string> lines = splitSaveLines(atTheLimit);
+    ASSERT_EQ(lines.size(), kSaveLineCount);
+    EXPECT_EQ(lines[1].size(), kSaveLineLimit);
+    EXPECT_EQ(lines[13], "0");
+    EXPECT_TRUE(splitSaveLines(atTheLimit + "\n").empty());
+    EXPECT_TRUE(splitSaveLines(atTheLimit + "0").empty());
+
+    SaveLineSplitter splitter;
+    const std::string block(64 * 1024, '\0');
+    std::size_t blocks = 0;
+    for (; splitter.wantsMore(); ++blocks) splitter.add(block);
+    EXPECT_EQ(blocks, kSaveReadLimit / block.size() + 1);
+    EXPECT_TRUE(splitter.finish().empty());
+}
+
 }  // namespace
 }  // namespace talvoren::testing

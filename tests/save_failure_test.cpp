@@ -4,6 +4,7 @@
 
 #include "character/character_sheet.h"
 #include "console/art_file.h"
+#include "console/shown_name.h"
 #include "persistence/save_file.h"
 #include "rules/records.h"
 #include "session.h"
@@ -130,6 +131,26 @@ TEST_F(ShownNames, ControlBytesOfALoadedNameShowAsQuestionMarks) {
     console.type("99\n");
     showCharacterStats();
     EXPECT_NE(transcript().find(kRule + "Zo\xc3\xab?\nGold 0\n"), std::string::npos) << transcript();
+}
+
+TEST(ShownName, EightBitControlsShowAsQuestionMarksAsTheConsoleEncodesThem) {
+    // "Zoë", CSI as UTF-8 (C2 9B) and as one byte, an overlong "/", a lone
+    // continuation byte, the euro sign in UTF-8, and ESC.
+    const std::string name = "Zo\xc3\xab|\xc2\x9b|\x9b|\xc0\xaf|\x80|\xe2\x82\xac|\x1b";
+    EXPECT_EQ(shownName(name, TextEncoding::utf8), "Zo\xc3\xab|?|?|??|?|\xe2\x82\xac|?");
+    EXPECT_EQ(shownName(name, TextEncoding::eightBit), "Zo\xc3\xab|\xc2?|?|\xc0\xaf|?|\xe2?\xac|?");
+    EXPECT_EQ(shownName(name, TextEncoding::codePage),
+              "Zo\xc3\xab|\xc2\x9b|\x9b|\xc0\xaf|\x80|\xe2\x82\xac|?");
+    // Cut short, or a surrogate: no UTF-8. Four bytes that are: shown whole.
+    EXPECT_EQ(shownName("\xe2\x82", TextEncoding::utf8), "??");
+    EXPECT_EQ(shownName("\xed\xa0\x80", TextEncoding::utf8), "???");
+    EXPECT_EQ(shownName("\xf0\x9f\x90\x89", TextEncoding::utf8), "\xf0\x9f\x90\x89");
+
+    // The first locale variable set decides, in any letter case.
+    EXPECT_EQ(encodingOfLocale("", "", "en_US.UTF-8"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOfLocale("", "C.utf8", "de_DE.ISO-8859-1"), TextEncoding::utf8);
+    EXPECT_EQ(encodingOfLocale("C", "C.UTF-8", "en_US.UTF-8"), TextEncoding::eightBit);
+    EXPECT_EQ(encodingOfLocale("", "", ""), TextEncoding::eightBit);
 }
 
 using DamagedCounts = GameSession;

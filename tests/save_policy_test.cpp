@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "faulty_file_system.h"
+#include "scratch_folder.h"
 #include "simulated_file_system.h"
 
 namespace talvoren::testing {
@@ -56,6 +58,11 @@ TEST_F(SavePolicy, ReplacesTheWholeSaveKeepsItsModeAndOwnerAndLeavesOnlyIt) {
     EXPECT_EQ(save("save1.txt", "short"), "saved");
     EXPECT_EQ(disk.contents("save1.txt"), "short");
     EXPECT_EQ(disk.owner("save1.txt"), "player");
+
+    // Only the permission bits carry over: never set-user-ID, set-group-ID or sticky.
+    disk.addFile("save3.txt", kOld, "player", 07755);
+    EXPECT_EQ(save("save3.txt"), "saved");
+    EXPECT_EQ(disk.mode("save3.txt"), 0755u);
 }
 
 TEST_F(SavePolicy, RefusedSavesChangeNothing) {
@@ -174,11 +181,20 @@ TEST_F(SavePolicy, InAFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFol
     EXPECT_EQ(save("/tmp/save4.txt", "four"), "saved");
     EXPECT_EQ(disk.contents("precious.txt"), "four");
 
-    // Shared, but not sticky: whoever may add names may replace them anyway.
+    // Shared without the sticky bit, with all or with a group: another
+    // user's link there, even one to a file not made yet, is not followed
+    // either; the folder's owner's is.
     disk.addFolder("/shared", "root", 0777);
+    disk.addFolder("/team", "ana", 02775);
     disk.addLink("/shared/save1.txt", "/home/player/precious.txt", "mallory");
-    EXPECT_EQ(save("/shared/save1.txt", "five"), "saved");
-    EXPECT_EQ(disk.contents("precious.txt"), "five");
+    disk.addLink("/team/save1.txt", "/home/player/not-yet.txt", "mallory");
+    disk.addLink("/team/save2.txt", "/home/player/precious.txt", "ana");
+    EXPECT_EQ(save("/shared/save1.txt", "five"), "Permission denied");
+    EXPECT_EQ(save("/team/save1.txt", "six"), "Permission denied");
+    EXPECT_EQ(disk.contents("precious.txt"), "four");
+    EXPECT_FALSE(disk.contents("not-yet.txt"));
+    EXPECT_EQ(save("/team/save2.txt", "seven"), "saved");
+    EXPECT_EQ(disk.contents("precious.txt"), "seven");
 }
 
 TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
@@ -219,6 +235,27 @@ TEST_F(SavePolicy, SaveKeptInAStoreOfItsOwnCountsOnlyOnceTheStoreHoldsIt) {
     EXPECT_EQ(disk.listing("/home/player"), "save1.txt ");
     EXPECT_EQ(save("save1.txt"), "saved");
     EXPECT_EQ(disk.contents("save1.txt"), kNew);
+}
+
+// The same rule on the real disk of whichever system runs the suite (the
+// Windows steps under wine too): the file rewritten in place must be the one
+// that was checked.
+TEST(SavePolicyOnDisk, InPlaceRewriteWritesOnlyTheFileItChecked) {
+    const test_support::ScratchFolder scratch;
+    const std::string save = (scratch.path() / "save1.txt").string();
+    for (const bool swapped : {false, true}) {
+        scratch.write("save1.txt", kOld);
+        scratch.write("other.txt", "another file");
+        FaultyFileSystem disk(nativeFileSystem());
+        disk.fail(FileStep::createLocked, FileProblem::accessDenied, "Access is denied");
+        if (swapped) {
+            disk.before(FileStep::openExisting,
+                        [&] { std::filesystem::rename(scratch.path() / "other.txt", save); });
+        }
+        const SaveOutcome outcome = replaceFile(disk, save, kNew);
+        EXPECT_EQ(outcome.saved ? "saved" : outcome.reason, swapped ? kChangedFileReason : "saved");
+        EXPECT_EQ(scratch.read("save1.txt"), swapped ? "another file" : kNew);
+    }
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ std::string InputSource::readWord() {
     if (c < 0) throw EndOfInput{};
     std::string word;
     while (c >= 0 && !isBlank(c)) {
-        word.push_back(static_cast<char>(c));
+        if (word.size() < kLongestWord) word.push_back(static_cast<char>(c));
         consumeByte();
         c = peekByte(true);
     }

@@ -2,6 +2,7 @@
 // the timing bar's key poll all read the same bytes, in order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,9 @@
 #include "platform/terminal.h"
 
 namespace talvoren {
+
+// The most of one word that is kept: a name this long still fits a save line.
+inline constexpr std::size_t kLongestWord = 1 << 20;
 
 // Thrown when standard input has ended; the game then stops at once, cleanly.
 struct EndOfInput {};
@@ -28,7 +32,8 @@ public:
     // dropped and gives nullopt. Throws EndOfInput at the end of input.
     std::optional<std::int32_t> readMenuNumber();
     // Reads one word: white space is skipped, the word ends at the next white
-    // space or the end of input. Throws EndOfInput when no word comes.
+    // space or the end of input. Only its first kLongestWord bytes are kept;
+    // the rest is read and dropped. Throws EndOfInput when no word comes.
     std::string readWord();
     // Drops the rest of a partly read line, only as far as it is already typed
     // or piped; never waits and never drops a later line.

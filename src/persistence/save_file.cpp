@@ -33,8 +33,9 @@ void saveGame() {
 namespace {
 
 // Reads no more than a save can hold: the file's pieces go to the splitter
-// only until its 14th line has ended, so a huge file costs little. Nothing when
-// the file cannot be opened or a read fails part way.
+// only until its 14th line has ended, or until 16 MiB came without it (then
+// there are no lines), so a huge file costs little. Nothing when the file
+// cannot be opened or a read fails part way.
 std::optional<std::vector<std::string>> readSaveLines() {
     const std::unique_ptr<ReadableFile> file = game().files.openForReading(kSaveFileName);
     if (!file) return std::nullopt;

@@ -22,7 +22,8 @@ void saveGame();
 // Reads "save1.txt" into loadedPlayer and loadedProgress; a save of Act 1
 // sets currentScreen to Screen::ActForLoadedGame. When the file cannot be
 // opened or read to its end, prints "Unable to open file" and changes
-// nothing; when it holds no game that can be continued, says so. Either
+// nothing; when it holds no game that can be continued (as a file whose 14
+// lines do not end within 16 MiB holds none), says so. Either
 // failure then waits for Enter. The file itself is never changed.
 void loadGame();
 

@@ -4,6 +4,7 @@
 // any step fail.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ enum class FileProblem {
     notRegular,    // a pipe, a device or anything else that is no plain file
     tooManyLinks,  // a chain of symbolic links without end
     busy,          // another program holds it (its lock or its sharing mode)
+    changed,       // the name came to hold another file between two steps of the save
+    tooLarge,      // larger than any file the save keeps a copy of
     other,
 };
 
@@ -33,6 +36,9 @@ struct FileError {
     std::int64_t code = 0;
     explicit operator bool() const { return problem != FileProblem::none; }
 };
+
+// The game's own words for FileProblem::changed, which no system names.
+inline constexpr std::string_view kChangedFileReason = "The file was replaced during the save";
 
 enum class EntryKind { missing, regular, folder, link, other };
 
@@ -48,10 +54,10 @@ struct EntryInfo {
     std::uint64_t size = 0;
 };
 
-// Who may change the links in a folder. A folder open to others is one every
-// user may add names to, while only each name's owner may take it away (a
-// sticky, world-writable folder such as /tmp); where a system cannot tell,
-// every folder counts as open to others.
+// Who may change the links in a folder. A folder open to others is one where
+// users besides its owner may add names: a sticky, world-writable folder such
+// as /tmp, or any folder with group or world write permission; where a
+// system cannot tell, every folder counts as open to others.
 struct FolderInfo {
     std::string owner;  // empty when the system cannot tell
     bool openToOthers = true;
@@ -69,8 +75,9 @@ public:
     // Flushes the file's bytes to the disk.
     virtual FileError sync() = 0;
     virtual FileError describe(EntryInfo& info) = 0;
-    // Gives the file the mode and owner of `original` where the system keeps
-    // them and allows it (best effort).
+    // Gives the file the permission bits (0777, never set-user-ID, set-group-ID
+    // or sticky) and owner of `original` where the system keeps them and
+    // allows it (best effort).
     virtual FileError copyModeAndOwner(const EntryInfo& original) = 0;
     // Closes the file; the system may only now report a failed write.
     virtual FileError close() = 0;
@@ -84,8 +91,9 @@ public:
     virtual FileError describe(FolderInfo& info) = 0;
     // The text of the symbolic link `name`.
     virtual FileError readLink(const std::string& name, std::string& target) = 0;
-    // Whether the player may write the file `name` (access(2)); nothing checked where the system has no such
-    // test.
+    // Whether the player may write the file `name` (access(2), or on Windows
+    // the file opened for writing without following a link); a check only,
+    // since the name may change after it.
     virtual FileError mayWrite(const std::string& name) = 0;
     // Creates the new file `name` with `permissions` (the umask applies) and
     // holds its lock (flock, or a sharing mode that keeps other programs
@@ -93,8 +101,9 @@ public:
     // went to another program first.
     virtual FileError createLocked(const std::string& name, unsigned permissions,
                                    std::unique_ptr<OpenFile>& file) = 0;
-    // Opens the existing regular file `name` for reading and writing, or for
-    // reading only, without following a symbolic link.
+    // Opens the existing file `name` for reading and writing, or for reading
+    // only, without following a symbolic link and without waiting on a pipe;
+    // what was opened is told by OpenFile::describe, not by the name.
     virtual FileError openExisting(const std::string& name, bool forWriting,
                                    std::unique_ptr<OpenFile>& file) = 0;
     // Renames `from` over `to`, replacing it; the file may be held open.
@@ -102,7 +111,10 @@ public:
     virtual FileError remove(const std::string& name) = 0;
     // Flushes the folder's names to the disk.
     virtual FileError sync() = 0;
-    virtual FileError list(std::vector<std::string>& names) = 0;
+    // Adds to `names` the names in the folder that start with `prefix`, at
+    // most `most` of them, so that a folder of a million names costs no
+    // memory.
+    virtual FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) = 0;
     // Removes the regular file `name` only if its lock can be taken, so a
     // file another running program holds stays; `busy` when it is held.
     virtual FileError removeIfUnheld(const std::string& name) = 0;

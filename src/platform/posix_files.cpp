@@ -124,7 +124,7 @@ public:
     FileError copyModeAndOwner(const EntryInfo& original) override {
         uid_t owner = 0;
         gid_t group = 0;
-        if (::fchmod(fd_, static_cast<mode_t>(original.permissions & 07777)) != 0) return lastError();
+        if (::fchmod(fd_, static_cast<mode_t>(original.permissions & 0777)) != 0) return lastError();
         if (!parseId(original.owner, owner) || !parseId(original.group, group)) return errorOf(EINVAL);
         return unless(::fchown(fd_, owner, group) != 0);
     }
@@ -162,7 +162,8 @@ public:
         struct stat status {};
         if (::fstat(fd_, &status) != 0) return lastError();
         info.owner = std::to_string(status.st_uid);
-        info.openToOthers = (status.st_mode & S_ISVTX) != 0 && (status.st_mode & S_IWOTH) != 0;
+        // Sticky or not: in a folder where others may add names, their links may lead anywhere.
+        info.openToOthers = (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
         return {};
     }
 
@@ -190,14 +191,18 @@ public:
                      static_cast<mode_t>(permissions));
         if (fd < 0) return lastError();
         auto created = std::make_unique<PosixOpenFile>(fd);
+        struct stat held {};
+        if (::fstat(fd, &held) != 0) {
+            const FileError error = lastError();
+            ::unlinkat(fd_, name.c_str(), 0);
+            return error;
+        }
         // Until the lock is taken, another game's clean-up may see the new
         // file unheld and remove it; then it is given up for a fresh name.
         // Where the file system has no locks the save goes on without.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return errorOf(EEXIST);
-        struct stat held {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return giveUp(name, held);
         struct stat named {};
-        if (::fstat(fd, &held) != 0 || ::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !sameFile(held, named)) {
+        if (::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(held, named)) {
             return errorOf(EEXIST);
         }
         file = std::move(created);
@@ -225,7 +230,7 @@ public:
 
     FileError sync() override { return unless(::fsync(fd_) != 0); }
 
-    FileError list(std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
         const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return lastError();
         DIR* folder = ::fdopendir(fd);
@@ -234,7 +239,15 @@ public:
             ::close(fd);
             return error;
         }
-        while (const dirent* entry = ::readdir(folder)) names.emplace_back(entry->d_name);
+        std::size_t found = 0;
+        while (const dirent* entry = ::readdir(folder)) {
+            if (found == most) break;
+            const std::string_view name = entry->d_name;
+            if (name.starts_with(prefix)) {
+                names.emplace_back(name);
+                ++found;
+            }
+        }
         ::closedir(folder);
         return {};
     }
@@ -255,6 +268,19 @@ public:
     }
 
 private:
+    // A new file whose lock went to someone else (another game's clean-up,
+    // or anyone who may open it in a folder open to others) is removed again
+    // while the name still holds it, so that no one can make the save leave
+    // a file behind for every name it tries; "taken" sends the save on to a
+    // fresh name.
+    FileError giveUp(const std::string& name, const struct stat& held) const {
+        struct stat named {};
+        if (::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(held, named)) {
+            ::unlinkat(fd_, name.c_str(), 0);
+        }
+        return errorOf(EEXIST);
+    }
+
     int fd_;
 };
 
@@ -308,6 +334,8 @@ std::string PosixFileSystem::reasonText(const FileError& error) const {
         case FileProblem::notRegular: return "Not a regular file";
         case FileProblem::tooManyLinks: return std::strerror(ELOOP);
         case FileProblem::busy: return std::strerror(EWOULDBLOCK);
+        case FileProblem::changed: return std::string(kChangedFileReason);
+        case FileProblem::tooLarge: return std::strerror(EFBIG);
         default: return std::strerror(EIO);
     }
 }

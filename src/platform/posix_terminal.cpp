@@ -189,6 +189,7 @@ public:
     PosixTerminal()
         : escapes_(terminalWantsEscapes()),
           interactive_(::isatty(STDIN_FILENO) != 0),
+          encoding_(encodingOfEnvironment()),
           out_([this](const AnsiOutput& output) { send(output); }) {
         escapesEnabled = escapes_ ? 1 : 0;
         ::signal(SIGPIPE, SIG_IGN);
@@ -238,6 +239,9 @@ public:
     void homeCursor() override {
         if (escapes_) out_.homeCursor();
     }
+
+    // As the locale says, read once: the terminal's own encoding cannot be asked.
+    TextEncoding textEncoding() override { return encoding_; }
 
     std::optional<int> width() override {
         if (::isatty(STDOUT_FILENO) == 0) return std::nullopt;
@@ -357,6 +361,7 @@ private:
 
     bool escapes_;
     bool interactive_;
+    TextEncoding encoding_;
     AnsiWriter out_;
 };
 

@@ -17,6 +17,13 @@ constexpr int kNameAttempts = 100;
 constexpr std::string_view kMark = ".tvtmp-";
 constexpr std::size_t kMarkLetters = 6;
 constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+// The most the save holds in memory of a file it rewrites in place or keeps
+// a copy of: far more than a save, far less than a file planted to exhaust
+// memory.
+constexpr std::uint64_t kLargestKept = 16U << 20;
+// Marked names looked at by one clean-up: crashes leave a few, and a folder
+// that others have filled with marked names costs no more than this.
+constexpr std::size_t kMostLeftovers = 10'000;
 
 // The file a save ends up writing: its folder, held open, and its name there.
 struct Place {
@@ -117,20 +124,33 @@ FileError replaceByRename(FileSystem& system, Place& place, std::string_view con
     return {};
 }
 
+// Opens the file the checks were made on, for writing or for reading only:
+// the name is opened without following a link and the file behind it must be
+// the one that was looked at, so that a link or another file put in its place
+// since is never written nor read. Its size is bounded, as it is copied into memory.
+FileError openCheckedFile(Place& place, bool forWriting, std::unique_ptr<OpenFile>& file, EntryInfo& opened) {
+    FileError error = place.folder->openExisting(place.name, forWriting, file);
+    // It was no link when it was looked at.
+    if (error.problem == FileProblem::tooManyLinks) return {FileProblem::changed, 0};
+    if (!error) error = file->describe(opened);
+    if (!error && (opened.kind != place.info.kind || opened.device != place.info.device ||
+                   opened.file != place.info.file)) {
+        error = {FileProblem::changed, 0};
+    }
+    if (!error && opened.size > kLargestKept) error = {FileProblem::tooLarge, 0};
+    if (error && file) file->close();
+    return error;
+}
+
 // Overwrites the file from its start without emptying it first, so that a
 // write failing part way can put the old bytes back into space the file
 // already owns.
 FileError rewriteInPlace(Place& place, std::string_view contents) {
     std::unique_ptr<OpenFile> file;
-    if (const FileError error = place.folder->openExisting(place.name, true, file)) return error;
     EntryInfo info;
-    FileError error = file->describe(info);
-    if (!error && info.kind != EntryKind::regular) error = {FileProblem::notRegular, 0};
-    std::string old;
-    if (!error) {
-        old.resize(static_cast<std::size_t>(info.size));
-        error = file->readAt(0, old);
-    }
+    if (const FileError error = openCheckedFile(place, true, file, info)) return error;
+    std::string old(static_cast<std::size_t>(info.size), '\0');
+    FileError error = file->readAt(0, old);
     if (!error) {
         error = file->writeAt(0, contents);
         if (!error && contents.size() < old.size()) error = file->truncate(contents.size());
@@ -151,24 +171,29 @@ FileError writeFile(FileSystem& system, Place& place, std::string_view contents)
 
 FileError readWholeFile(Place& place, std::string& contents) {
     std::unique_ptr<OpenFile> file;
-    if (const FileError error = place.folder->openExisting(place.name, false, file)) return error;
     EntryInfo info;
-    FileError error = file->describe(info);
-    if (!error) {
-        contents.resize(static_cast<std::size_t>(info.size));
-        error = file->readAt(0, contents);
-    }
+    if (const FileError error = openCheckedFile(place, false, file, info)) return error;
+    contents.resize(static_cast<std::size_t>(info.size));
+    const FileError error = file->readAt(0, contents);
     file->close();
     return error;
 }
 
 // Temporary files that crashed games left beside the save go once a save
 // has worked; a lock still held means a running game is writing that one.
-void removeStaleTemporaries(Place& place) {
+// Only the player's own are taken: another user's, in a folder open to
+// others, is neither removed nor even opened.
+void removeStaleTemporaries(FileSystem& system, Place& place) {
     std::vector<std::string> names;
-    if (place.folder->list(names)) return;
+    const std::string prefix = "." + place.name + std::string(kMark);
+    if (place.folder->list(prefix, kMostLeftovers, names)) return;
     for (const std::string& name : names) {
-        if (isTemporaryFileOf(name, place.name)) place.folder->removeIfUnheld(name);
+        EntryInfo info;
+        if (!isTemporaryFileOf(name, place.name) || place.folder->look(name, info) ||
+            info.kind != EntryKind::regular || (!info.owner.empty() && !system.isPlayer(info.owner))) {
+            continue;
+        }
+        place.folder->removeIfUnheld(name);
     }
 }
 
@@ -204,7 +229,7 @@ SaveOutcome replaceFile(FileSystem& system, const std::string& path, std::string
         }
     }
     if (error) return {false, system.reasonText(error)};
-    removeStaleTemporaries(place);
+    removeStaleTemporaries(system, place);
     return {true, {}};
 }
 

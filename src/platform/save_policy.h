@@ -17,10 +17,15 @@ namespace talvoren {
 // locked hidden file of a fresh name beside the file (".save1.txt.tvtmp-x7Kq2m"),
 // which is flushed and renamed over it, and the folder is flushed. Where the
 // folder refuses the new file or the rename but the file may be written, it is
-// rewritten in place, its old bytes put back if that fails. On failure the old
-// file is unchanged and no temporary file is left; the outcome gives the
-// system's reason. A save that succeeds removes the temporary files that
-// crashed games left beside it, never one that a running game holds.
+// rewritten in place, its old bytes put back if that fails; the file so
+// written is opened without following a link and must be the very file that
+// was checked (a link or another file swapped in since fails the save with
+// FileProblem::changed), and no larger than 16 MiB. Only permission bits are
+// copied to a new file, never set-user-ID, set-group-ID or sticky. On failure
+// the old file is unchanged and no temporary file is left; the outcome gives
+// the system's reason. A save that succeeds removes the player's temporary
+// files that crashed games left beside it, never one that a running game
+// holds nor another user's.
 SaveOutcome replaceFile(FileSystem& system, const std::string& path, std::string_view contents);
 
 // True when `name` is a temporary file of the game's for the save `saveName`.

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/text_encoding.h"
+
 namespace talvoren {
 
 // Text colours of the console, as foreground attributes on black, and the
@@ -47,6 +49,10 @@ public:
     // Shows or hides the cursor. Ignored without a console; a hidden cursor
     // is shown again however the game ends or is stopped.
     virtual void setCursorVisible(bool visible) { static_cast<void>(visible); }
+    // How the console shows bytes from 0x80 on: a POSIX terminal as its
+    // locale says, the Windows console by its code page; UTF-8 where the
+    // back end says nothing else (the browser's terminal).
+    virtual TextEncoding textEncoding() { return TextEncoding::utf8; }
     // Sets the window title, where the console has one.
     virtual void setTitle(std::string_view title) = 0;
     // Asks for a window of the given pixel size, keeping its top-left corner.

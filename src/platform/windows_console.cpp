@@ -222,6 +222,9 @@ public:
 
     // A console wraps as soon as the last column is written, unless it waits
     // for the next character (DISABLE_NEWLINE_AUTO_RETURN) or does not wrap.
+    // The console shows a character of its code page for every byte from 0x80.
+    TextEncoding textEncoding() override { return TextEncoding::codePage; }
+
     bool wrapsAtLastColumn() override {
         DWORD mode = 0;
         if (!outputIsConsole_ || ::GetConsoleMode(out_, &mode) == 0) return true;
@@ -425,7 +428,7 @@ private:
 class WindowsFiles final : public Files {
 public:
     std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
-        return openRegularFileWithStdio(path);
+        return openForReadingWindows(path);
     }
     SaveOutcome replace(const std::string& path, std::string_view contents) override {
         return replaceFile(nativeFileSystem(), path, contents);

@@ -140,6 +140,16 @@ EntryInfo entryOf(const BY_HANDLE_FILE_INFORMATION& data) {
     return info;
 }
 
+// Whether the open file is a symbolic link, a junction or another name for
+// some other file (a name surrogate), and not a file of its own; a tag that
+// cannot be read counts as one.
+bool isNameSurrogate(HANDLE file, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    return ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) == 0 ||
+           IsReparseTagNameSurrogate(tag.ReparseTag);
+}
+
 bool moveTo(HANDLE file, std::uint64_t offset) {
     LARGE_INTEGER where{};
     where.QuadPart = static_cast<LONGLONG>(offset);
@@ -187,11 +197,16 @@ public:
 
     FileError sync() override { return unless(::FlushFileBuffers(file_) == 0); }
 
+    // What the handle holds, whatever its name holds now.
     FileError describe(EntryInfo& info) override {
         BY_HANDLE_FILE_INFORMATION data{};
         if (::GetFileInformationByHandle(file_, &data) == 0) return lastError();
         info = entryOf(data);
-        if (::GetFileType(file_) != FILE_TYPE_DISK) info.kind = EntryKind::other;
+        if (isNameSurrogate(file_, data.dwFileAttributes)) {
+            info.kind = EntryKind::link;
+        } else if (::GetFileType(file_) != FILE_TYPE_DISK) {
+            info.kind = EntryKind::other;
+        }
         return {};
     }
 
@@ -226,7 +241,12 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 class WindowsFolder final : public Folder {
 public:
-    explicit WindowsFolder(std::wstring prefix) : prefix_(std::move(prefix)) {}
+    WindowsFolder(std::wstring prefix, HANDLE held) : prefix_(std::move(prefix)), held_(held) {}
+    ~WindowsFolder() override {
+        if (held_ != INVALID_HANDLE_VALUE) ::CloseHandle(held_);
+    }
+    WindowsFolder(const WindowsFolder&) = delete;
+    WindowsFolder& operator=(const WindowsFolder&) = delete;
 
     FileError look(const std::string& name, EntryInfo& info) override {
         std::wstring path;
@@ -298,28 +318,60 @@ public:
         return target.empty() ? errorOf(ERROR_NO_UNICODE_TRANSLATION) : FileError{};
     }
 
-    // Windows has no such test before opening; the read-only attribute is looked at instead.
-    FileError mayWrite(const std::string&) override { return {}; }
+    // Asked of the file itself: opened for writing, a link as the link, so
+    // that a file whose access list refuses the player is not replaced by a
+    // rename that only needs the folder's permission.
+    FileError mayWrite(const std::string& name) override {
+        std::wstring path;
+        if (const FileError error = fullPath(name, path)) return error;
+        const HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_DATA | FILE_READ_ATTRIBUTES, kShareAll,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return lastError();
+        BY_HANDLE_FILE_INFORMATION data{};
+        FileError error = unless(::GetFileInformationByHandle(file, &data) == 0);
+        if (!error &&
+            (isNameSurrogate(file, data.dwFileAttributes) || ::GetFileType(file) != FILE_TYPE_DISK)) {
+            error = {FileProblem::notRegular, 0};
+        }
+        ::CloseHandle(file);
+        return error;
+    }
 
     FileError createLocked(const std::string& name, unsigned, std::unique_ptr<OpenFile>& file) override {
         std::wstring path;
         if (const FileError error = fullPath(name, path)) return error;
-        // Shared for deletion only, so it can be moved over the save while it is held.
-        const HANDLE created = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for deletion only, so it can be moved over the save while it
+        // is held; a link of that name is never created through.
+        const HANDLE created =
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (created == INVALID_HANDLE_VALUE) return lastError();
         file = std::make_unique<WindowsOpenFile>(created);
         return {};
     }
 
+    // A link is opened as the link itself, so describe() tells it apart.
+    // A cloud file's placeholder or a deduplicated file (reparse points that
+    // are no links) is opened once more the usual way, so that its own bytes
+    // are read and written; the save then compares the file's ID with the
+    // one it checked, so a link swapped in meanwhile is never written.
     FileError openExisting(const std::string& name, bool forWriting,
                            std::unique_ptr<OpenFile>& file) override {
         std::wstring path;
         if (const FileError error = fullPath(name, path)) return error;
-        const HANDLE opened =
-            ::CreateFileW(path.c_str(), GENERIC_READ | (forWriting ? GENERIC_WRITE : 0), FILE_SHARE_READ,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD access = GENERIC_READ | (forWriting ? GENERIC_WRITE : 0);
+        HANDLE opened = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (opened == INVALID_HANDLE_VALUE) return lastError();
+        BY_HANDLE_FILE_INFORMATION data{};
+        if (::GetFileInformationByHandle(opened, &data) != 0 &&
+            (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+            !isNameSurrogate(opened, data.dwFileAttributes)) {
+            ::CloseHandle(opened);
+            opened = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (opened == INVALID_HANDLE_VALUE) return lastError();
+        }
         file = std::make_unique<WindowsOpenFile>(opened);
         return {};
     }
@@ -342,14 +394,29 @@ public:
     // MOVEFILE_WRITE_THROUGH has flushed the move; Windows has no flush of a folder.
     FileError sync() override { return {}; }
 
-    FileError list(std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
+        std::wstring pattern = prefix_;
+        if (!prefix.empty()) {
+            const std::wstring wide = widenText(prefix, CP_ACP);
+            if (wide.empty()) return errorOf(ERROR_INVALID_NAME);
+            pattern += wide;
+        }
+        pattern += L"*";
         WIN32_FIND_DATAW found{};
-        const HANDLE search = ::FindFirstFileW((prefix_ + L"*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return lastError();
+        const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) {
+            const DWORD code = ::GetLastError();
+            return code == ERROR_FILE_NOT_FOUND ? FileError{} : errorOf(code);
+        }
+        std::size_t count = 0;
         do {
+            // The pattern also matches short 8.3 names; the long name must start so too.
             std::string name = narrowPath(found.cFileName);
-            if (!name.empty()) names.push_back(std::move(name));
-        } while (::FindNextFileW(search, &found) != 0);
+            if (!name.empty() && std::string_view(name).starts_with(prefix)) {
+                names.push_back(std::move(name));
+                ++count;
+            }
+        } while (count < most && ::FindNextFileW(search, &found) != 0);
         ::FindClose(search);
         return {};
     }
@@ -403,6 +470,7 @@ private:
     }
 
     std::wstring prefix_;  // the folder's path and a separator, or nothing for the working folder
+    HANDLE held_;          // the folder itself, so that it cannot be renamed or replaced meanwhile
 };
 
 bool isSeparator(char c) {
@@ -429,6 +497,9 @@ std::wstring executableFolder() {
 
 }  // namespace
 
+// The folder is held open without sharing deletion: while the save works in
+// it, no one can rename it or put another folder or a junction in its place,
+// so its path keeps naming the folder that was opened.
 FileError WindowsFileSystem::openFolder(const std::string& path, std::unique_ptr<Folder>& folder) {
     std::wstring prefix;
     if (!path.empty()) {
@@ -436,7 +507,18 @@ FileError WindowsFileSystem::openFolder(const std::string& path, std::unique_ptr
         if (prefix.empty()) return errorOf(ERROR_INVALID_NAME);
         if (prefix.back() != L'\\' && prefix.back() != L'/') prefix += L'\\';
     }
-    folder = std::make_unique<WindowsFolder>(std::move(prefix));
+    const std::wstring where = prefix.empty() ? std::wstring(L".") : prefix;
+    const HANDLE held = ::CreateFileW(where.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return lastError();
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (::GetFileInformationByHandle(held, &data) == 0 ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        const FileError error = errorOf(ERROR_DIRECTORY);
+        ::CloseHandle(held);
+        return error;
+    }
+    folder = std::make_unique<WindowsFolder>(std::move(prefix), held);
     return {};
 }
 
@@ -484,6 +566,8 @@ std::string WindowsFileSystem::reasonText(const FileError& error) const {
             case FileProblem::missing: code = ERROR_FILE_NOT_FOUND; break;
             case FileProblem::tooManyLinks: code = ERROR_CANT_RESOLVE_FILENAME; break;
             case FileProblem::busy: code = ERROR_SHARING_VIOLATION; break;
+            case FileProblem::tooLarge: code = ERROR_FILE_TOO_LARGE; break;
+            case FileProblem::changed: return std::string(kChangedFileReason);
             case FileProblem::other: code = ERROR_GEN_FAILURE; break;
             default:
                 code = ERROR_ACCESS_DENIED;
@@ -517,6 +601,43 @@ std::string WindowsFileSystem::reasonText(const FileError& error) const {
     }
     if (reason.empty()) reason = "Windows error " + std::to_string(code);
     return reason;
+}
+
+namespace {
+
+class WindowsReadableFile final : public ReadableFile {
+public:
+    explicit WindowsReadableFile(HANDLE file) : file_(file) {}
+    ~WindowsReadableFile() override { ::CloseHandle(file_); }
+    WindowsReadableFile(const WindowsReadableFile&) = delete;
+    WindowsReadableFile& operator=(const WindowsReadableFile&) = delete;
+
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(capacity, 1U << 20));
+        DWORD got = 0;
+        if (::ReadFile(file_, buffer, piece, &got, nullptr) == 0) return -1;
+        return static_cast<std::ptrdiff_t>(got);
+    }
+
+private:
+    HANDLE file_;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadableFile> openForReadingWindows(const std::string& path) {
+    const std::wstring wide = widenText(path, CP_ACP);
+    if (wide.empty()) return nullptr;
+    const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (::GetFileType(file) != FILE_TYPE_DISK || ::GetFileInformationByHandle(file, &data) == 0 ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ::CloseHandle(file);
+        return nullptr;
+    }
+    return std::make_unique<WindowsReadableFile>(file);
 }
 
 // The pictures of an installed game lie at a fixed path from the

@@ -9,10 +9,12 @@
 #endif
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/files.h"
 
 namespace talvoren {
 
@@ -36,6 +38,11 @@ public:
     std::uint64_t freshNumber() override;
     std::string reasonText(const FileError& error) const override;
 };
+
+// Opens the regular file at `path` for reading; null for a folder, a pipe, a
+// device or anything else, as told by the handle opened, never by a look at
+// the path before it.
+std::unique_ptr<ReadableFile> openForReadingWindows(const std::string& path);
 
 // The installed picture folder at its fixed path from talvoren.exe (by
 // default talvoren.exe's own folder); empty when there is no such folder.

@@ -56,6 +56,11 @@ bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progres
 }
 
 void SaveLineSplitter::add(std::string_view piece) {
+    if (!wantsMore()) return;
+    // Past kSaveReadLimit bytes with the 14th line still open, the file is no save.
+    const bool overLimit = piece.size() > kSaveReadLimit - taken_;
+    if (overLimit) piece = piece.substr(0, static_cast<std::size_t>(kSaveReadLimit - taken_));
+    taken_ += piece.size();
     while (!piece.empty() && wantsMore()) {
         const std::size_t end = piece.find('\n');
         const std::string_view part = piece.substr(0, end);
@@ -64,9 +69,15 @@ void SaveLineSplitter::add(std::string_view piece) {
         const std::size_t room = kSaveLineLimit + 1 - std::min(line_.size(), kSaveLineLimit + 1);
         line_.append(part.substr(0, room));
         lineBegun_ = true;
-        if (end == std::string_view::npos) return;
+        if (end == std::string_view::npos) break;
         endLine();
         piece.remove_prefix(end + 1);
+    }
+    if (overLimit && wantsMore()) {
+        tooLong_ = true;
+        lines_.clear();
+        line_.clear();
+        lineBegun_ = false;
     }
 }
 
@@ -79,6 +90,7 @@ void SaveLineSplitter::endLine() {
 }
 
 std::vector<std::string> SaveLineSplitter::finish() {
+    if (tooLong_) return {};
     if (lineBegun_ && wantsMore()) endLine();
     return std::move(lines_);
 }

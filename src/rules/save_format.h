@@ -18,6 +18,9 @@ inline constexpr std::string_view kSaveHeader = "Act 1";
 inline constexpr std::size_t kSaveLineCount = 14;
 // A line longer than this keeps only its first part (a save is never this long).
 inline constexpr std::size_t kSaveLineLimit = 1 << 20;
+// A file whose 14th line has not ended within this many bytes is no save, so
+// that a huge file, even one of gigabytes with no line end, is read no further.
+inline constexpr std::uint64_t kSaveReadLimit = 16 << 20;
 
 // The fields of lines 3 to 14, in the file's order: the one table that both
 // writing and reading follow. Pointers into `hero` and `progress`, const when
@@ -51,22 +54,28 @@ bool applySaveLines(const std::vector<std::string>& lines, Player& hero, Progres
 
 // Splits a save's contents into lines as they arrive, in pieces of any size:
 // at most 14 lines, line ends and a CR before them dropped, each line cut to
-// kSaveLineLimit. Keeps no more than that, however large the file.
+// kSaveLineLimit. Keeps no more than that, however large the file, and takes
+// no more than kSaveReadLimit bytes.
 class SaveLineSplitter {
 public:
     // Takes the next piece of the file.
     void add(std::string_view piece);
-    // False once the 14th line has ended: the rest of the file is never used.
-    bool wantsMore() const { return lines_.size() < kSaveLineCount; }
-    // The lines seen, the last one also when the file ended without a line end.
+    // False once the 14th line has ended (the rest of the file is never
+    // used), or once kSaveReadLimit bytes came without it.
+    bool wantsMore() const { return !tooLong_ && lines_.size() < kSaveLineCount; }
+    // The lines seen, the last one also when the file ended without a line
+    // end; none at all when the file went past kSaveReadLimit bytes without
+    // its 14th line ending, so that it cannot be continued.
     std::vector<std::string> finish();
 
 private:
     void endLine();
 
     std::vector<std::string> lines_;
-    std::string line_;        // the line being read, at most one byte past the limit
-    bool lineBegun_ = false;  // bytes of a line not yet ended have arrived
+    std::string line_;         // the line being read, at most one byte past the limit
+    bool lineBegun_ = false;   // bytes of a line not yet ended have arrived
+    std::uint64_t taken_ = 0;  // bytes taken so far
+    bool tooLong_ = false;     // past kSaveReadLimit without the 14th line ending
 };
 
 // The lines of a whole file's contents, as SaveLineSplitter gives them.

@@ -16,12 +16,14 @@ constexpr std::string_view kHelp =
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n";
 
-// An argument is echoed safely: control bytes never reach the terminal and
-// a huge one is cut to a readable length.
+// An argument is echoed safely: controls never reach the terminal (7-bit
+// ones, and 8-bit ones as the locale encodes them: the console is not set
+// up yet) and a huge one is cut to a readable length.
 std::string echoed(std::string_view argument) {
     constexpr std::size_t kLongest = 64;
-    if (argument.size() <= kLongest) return shownName(argument);
-    return shownName(argument.substr(0, kLongest)) + "...";
+    const TextEncoding encoding = encodingOfEnvironment();
+    if (argument.size() <= kLongest) return shownName(argument, encoding);
+    return shownName(argument.substr(0, kLongest), encoding) + "...";
 }
 
 CommandLine usageError(std::string complaint) {

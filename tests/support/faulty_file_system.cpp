@@ -96,9 +96,9 @@ public:
         if (const FileError error = faults_.check(FileStep::syncFolder)) return error;
         return faults_.flushesSkipped() ? FileError{} : inner_->sync();
     }
-    FileError list(std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
         if (const FileError error = faults_.check(FileStep::list)) return error;
-        return inner_->list(names);
+        return inner_->list(prefix, most, names);
     }
     FileError removeIfUnheld(const std::string& name) override {
         if (const FileError error = faults_.check(FileStep::removeIfUnheld)) return error;
@@ -122,8 +122,15 @@ void FaultyFileSystem::fail(FileStep step, FileProblem problem, std::string reas
     faults_.push_back({step, {problem, code}, std::move(reason), nth, every});
 }
 
+void FaultyFileSystem::before(FileStep step, std::function<void()> action, int nth) {
+    actions_.push_back({step, std::move(action), nth});
+}
+
 FileError FaultyFileSystem::check(FileStep step) {
     ++calls_[static_cast<std::size_t>(step)];
+    for (Action& action : actions_) {
+        if (action.step == step && action.callsLeft > 0 && --action.callsLeft == 0) action.run();
+    }
     for (Fault& fault : faults_) {
         if (fault.step != step || fault.callsLeft == 0) continue;
         if (--fault.callsLeft == 0) {

@@ -1,10 +1,12 @@
 // File system steps that fail when a test says so: wraps any FileSystem (the
 // simulated one, or the real disk of the simulated machine) and makes a
-// chosen call of a chosen step fail with a chosen problem and reason.
+// chosen call of a chosen step fail with a chosen problem and reason, or
+// lets a test act on the disk just before it.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,8 +47,14 @@ public:
     // whose reason reads `reason`; with `every`, so does every later call.
     // A failing write first writes half of its bytes, as a full disk does.
     void fail(FileStep step, FileProblem problem, std::string reason, int nth = 1, bool every = false);
-    // No more failures.
-    void heal() { faults_.clear(); }
+    // Runs `action` just before the `nth` call of `step` from now on reaches
+    // the disk, as another program acting between two steps of a save would.
+    void before(FileStep step, std::function<void()> action, int nth = 1);
+    // No more failures and no more actions.
+    void heal() {
+        faults_.clear();
+        actions_.clear();
+    }
     // Flushes succeed without reaching the disk: a machine that never loses
     // power need not wait for them.
     void skipFlushes(bool skip) { skipFlushes_ = skip; }
@@ -78,8 +86,14 @@ private:
         int callsLeft;
         bool every;
     };
+    struct Action {
+        FileStep step;
+        std::function<void()> run;
+        int callsLeft;
+    };
     FileSystem* inner_;
     std::vector<Fault> faults_;
+    std::vector<Action> actions_;
     std::array<int, kFileSteps> calls_{};
     bool skipFlushes_ = false;
 };

@@ -67,7 +67,7 @@ public:
         return {};
     }
     FileError copyModeAndOwner(const EntryInfo& original) override {
-        node().mode = original.permissions & 07777;
+        node().mode = original.permissions & 0777;
         // Only root gives a file away.
         if (original.owner != node().owner && !system_.isRoot()) return problem(FileProblem::accessDenied);
         node().owner = original.owner;
@@ -104,7 +104,7 @@ public:
     FileError describe(FolderInfo& info) override {
         const SimulatedFileSystem::Node& folder = *system_.find(path_);
         info.owner = folder.owner;
-        info.openToOthers = (folder.mode & kSticky) != 0 && (folder.mode & 0002) != 0;
+        info.openToOthers = (folder.mode & 0022) != 0;
         return {};
     }
     FileError readLink(const std::string& name, std::string& target) override {
@@ -163,12 +163,16 @@ public:
         return {};
     }
     FileError sync() override { return {}; }
-    FileError list(std::vector<std::string>& names) override {
-        const std::string prefix = path_ == "/" ? "/" : path_ + "/";
+    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
+        const std::string inside = path_ == "/" ? "/" : path_ + "/";
+        std::size_t found = 0;
         for (const auto& [path, id] : system_.names_) {
-            if (path.size() > prefix.size() && path.starts_with(prefix) &&
-                path.find('/', prefix.size()) == std::string::npos) {
-                names.push_back(path.substr(prefix.size()));
+            if (found == most) break;
+            if (path.size() > inside.size() && path.starts_with(inside) &&
+                path.find('/', inside.size()) == std::string::npos &&
+                std::string_view(path).substr(inside.size()).starts_with(prefix)) {
+                names.push_back(path.substr(inside.size()));
+                ++found;
             }
         }
         return {};
@@ -271,7 +275,7 @@ std::string SimulatedFileSystem::owner(const std::string& path) const {
 std::string SimulatedFileSystem::listing(const std::string& folder) const {
     SimulatedFolder open(const_cast<SimulatedFileSystem&>(*this), absolute(folder));
     std::vector<std::string> names;
-    open.list(names);
+    open.list("", names_.size(), names);
     std::string result;
     for (const std::string& name : std::set<std::string>(names.begin(), names.end())) result += name + " ";
     return result;
@@ -370,6 +374,8 @@ std::string SimulatedFileSystem::reasonText(const FileError& error) const {
         case FileProblem::notRegular: return "Not a regular file";
         case FileProblem::tooManyLinks: return "Too many levels of symbolic links";
         case FileProblem::busy: return "Resource temporarily unavailable";
+        case FileProblem::changed: return std::string(kChangedFileReason);
+        case FileProblem::tooLarge: return "File too large";
         default: break;
     }
     if (error.code == kNotAFolder) return "Not a directory";

@@ -21,7 +21,8 @@ public:
     // runs as "player"; new files get the umask 022.
     SimulatedFileSystem();
 
-    // Making things as a test needs them; the folders on the way must exist.
+    // Making things as a test needs them; the folders on the way must exist,
+    // and a name already there now names the new thing.
     void addFolder(const std::string& path, const std::string& owner, unsigned mode);
     void addFile(const std::string& path, std::string_view contents, const std::string& owner = "player",
                  unsigned mode = 0644);

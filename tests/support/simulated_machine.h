@@ -39,6 +39,8 @@ public:
     // column is written (an xterm-like terminal by default).
     void setWrapsAtLastColumn(bool wraps) { wrapsAtLastColumn_ = wraps; }
     bool cursorVisible() const { return cursorVisible_; }
+    // The console shows text in `encoding` (UTF-8 by default).
+    void setTextEncoding(TextEncoding encoding) { encoding_ = encoding; }
     // Files live in the real working folder; these make their use fail as a
     // disk would. Every later save fails with `reason` ("No space left on
     // device"); an empty reason lets saves work again.
@@ -105,6 +107,7 @@ public:
     void homeCursor() override;
     std::optional<int> width() override { return width_; }
     bool wrapsAtLastColumn() override { return wrapsAtLastColumn_; }
+    TextEncoding textEncoding() override { return encoding_; }
     void setCursorVisible(bool visible) override;
     void setTitle(std::string_view title) override;
     void requestWindowSize(int widthPixels, int heightPixels) override;
@@ -136,6 +139,7 @@ private:
     bool showControls_ = true;
     std::optional<int> width_;
     bool wrapsAtLastColumn_ = false;
+    TextEncoding encoding_ = TextEncoding::utf8;
     bool cursorVisible_ = true;
     FaultyFileSystem disk_;
     std::vector<std::string> unopenable_;

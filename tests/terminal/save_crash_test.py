@@ -111,6 +111,38 @@ class SaveUnderKill(unittest.TestCase):
         print(f"{TRIALS} kills: {kept_old} left the old save, {found_new} the new one, "
               f"{leftovers} left a temporary file behind", flush=True)
 
+    def test_one_good_save_clears_what_fifty_kills_left(self):
+        """Killed games' temporary files pile up while no save works; the next
+        save that works removes them all (their locks died with their games)."""
+        script = "4\n11\n1\n1\n" + "98\n" * 20000
+        seed = kill_trial_seed()
+        print(f"\nseed {seed} (rerun these kills with {SEED_VARIABLE}={seed})", flush=True)
+        moments = random.Random(seed)
+        folder = harness.Folder()
+        self.addCleanup(folder.remove)
+        for trial in range(TRIALS):
+            folder.write("save1.txt", OLD_SAVE)
+            game = start_scripted(folder, script)
+            # In the middle of the run of saves, where a kill most often leaves a file.
+            deadline = time.monotonic() + harness.PATIENCE
+            while folder.read("save1.txt") != NEW_SAVE and time.monotonic() < deadline:
+                time.sleep(0.001)
+            time.sleep(moments.randrange(20000) / 1e6)
+            game.kill()
+            self.assertEqual(game.wait(), -signal.SIGKILL, f"seed {seed}, trial {trial}")
+        piled = folder.temporary_saves()
+        later = start_scripted(folder, "4\n98\n99\n")
+        try:
+            self.assertEqual(later.wait(timeout=harness.PATIENCE), 0, f"seed {seed}")
+        except subprocess.TimeoutExpired:
+            later.kill()
+            later.wait()
+            self.fail(f"seed {seed}: the good save did not end")
+        self.assertEqual(folder.read("save1.txt"), NEW_SAVE, f"seed {seed}")
+        self.assertLessEqual(folder.temporary_saves(), 1, f"seed {seed}: {piled} piled up")
+        print(f"{TRIALS} kills left {piled} temporary files; after one good save "
+              f"{folder.temporary_saves()} stayed", flush=True)
+
 
 if __name__ == "__main__":
     harness.main()
