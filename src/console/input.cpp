@@ -56,13 +56,18 @@ void InputSource::consumeByte() {
     ++position_;
 }
 
-std::optional<std::int32_t> InputSource::readMenuNumber() {
+int InputSource::skipBlanks() {
     int c = peekByte(true);
     while (c >= 0 && isBlank(c)) {
         consumeByte();
         c = peekByte(true);
     }
     if (c < 0) throw EndOfInput{};
+    return c;
+}
+
+std::optional<std::int32_t> InputSource::readMenuNumber() {
+    int c = skipBlanks();
 
     bool negative = false;
     if (c == '+' || c == '-') {
@@ -101,12 +106,7 @@ std::optional<std::int32_t> InputSource::readMenuNumber() {
 }
 
 std::string InputSource::readWord() {
-    int c = peekByte(true);
-    while (c >= 0 && isBlank(c)) {
-        consumeByte();
-        c = peekByte(true);
-    }
-    if (c < 0) throw EndOfInput{};
+    int c = skipBlanks();
     std::string word;
     while (c >= 0 && !isBlank(c)) {
         if (word.size() < kLongestWord) word.push_back(static_cast<char>(c));

@@ -52,6 +52,9 @@ public:
 
 private:
     int peekByte(bool wait);  // -1: nothing (end of input when waiting)
+    // Skips white space (line ends included); the first other byte, not
+    // consumed. Throws EndOfInput when none comes.
+    int skipBlanks();
     void consumeByte();
     bool fill(bool wait);
 

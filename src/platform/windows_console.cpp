@@ -2,13 +2,7 @@
 // the title, the window size and the space bar when the game runs in a
 // console window; plain bytes through pipes and files otherwise, so that a
 // script can drive the game exactly as it does on POSIX.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
 
 #include <algorithm>
 #include <array>
