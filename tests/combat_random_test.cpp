@@ -40,6 +40,15 @@ TEST(RollRange, StaysInsideItsRangeForEverySecond) {
     }
 }
 
+TEST(RollRange, TopOfARangeComesUp) {
+    // At calendar second 1'700'000'001 a new hero's blow (18 to 31) is the
+    // hardest there is, and a draw of 0 or 1 is 1.
+    EXPECT_EQ(rollRangeAt(kFirstSecond + 1, 18, 31), 31);
+    EXPECT_EQ(rollRangeAt(kFirstSecond + 1, 0, 1), 1);
+    // The monster kind drawn a second later is the last of the four, a Raven.
+    EXPECT_EQ(rollRangeAt(kFirstSecond + 2, 0, 3), 3);
+}
+
 TEST(RollRange, GeneratorIsPinnedAndNeverNegative) {
     // Every pinned monster, grade and reward in the tests rests on these
     // values: a change of the generator must be a deliberate one.

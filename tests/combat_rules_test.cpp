@@ -179,6 +179,8 @@ TEST(Victory, WorkedExamples) {
     // A level-3 hero beats a level-5 Raven: 15 to 24 gold, 40 to 47 experience.
     EXPECT_EQ(rewards(hero(3), 5, Lowest), "15/40");
     EXPECT_EQ(rewards(hero(3), 5, Highest), "24/47");
+    // At the highest levels even the lowest rolls stop at the largest number.
+    EXPECT_EQ(rewards(hero(kMax), kMax, Lowest), "2147483647/2147483647");
 }
 
 TEST(Victory, LevelsUpAtTheThresholdOnceAVictory) {
@@ -212,11 +214,21 @@ TEST(Victory, LevelsUpAtTheThresholdOnceAVictory) {
     EXPECT_EQ(bo.maxHealth, 0);
     EXPECT_EQ(bo.maxDamage, 0);
 
+    // A threshold of 0 is reached with no experience at all.
+    Player zero = hero(1);
+    zero.experienceToNext = 0;
+    EXPECT_TRUE(applyVictory(zero, {0, 0}));
+    EXPECT_EQ(zero.level, 2);
+    EXPECT_EQ(zero.experienceToNext, 25);
+
     // At the top of the numbers everything stays there.
-    Player rich = hero(1);
+    Player rich = hero(kMax);
+    rich.skillPoints = kMax;
     rich.gold = kMax - 3;
     rich.experience = rich.experienceToNext = rich.experienceStep = kMax - 1;
     EXPECT_TRUE(applyVictory(rich, {8, 10}));
+    EXPECT_EQ(rich.level, kMax);
+    EXPECT_EQ(rich.skillPoints, kMax);
     EXPECT_EQ(rich.gold, kMax);
     EXPECT_EQ(rich.experience, kMax);
     EXPECT_EQ(rich.experienceToNext, kMax);
@@ -232,12 +244,20 @@ TEST(Death, PenaltyNeverTakesGoldBelowZero) {
 
     Player ana = hero(4);
     ana.gold = 10;
+    ana.experience = 200;
+    ana.skillPoints = 3;
+    ana.health = -12;
     EXPECT_TRUE(applyDeathPenalty(ana, 4));
     EXPECT_EQ(ana.gold, 6);
     EXPECT_TRUE(applyDeathPenalty(ana, 12));  // less gold than the penalty: all of it
     EXPECT_EQ(ana.gold, 0);
     EXPECT_FALSE(applyDeathPenalty(ana, 12));  // nothing left to lose
     EXPECT_EQ(ana.gold, 0);
+    // Gold is all a death costs.
+    EXPECT_EQ(ana.experience, 200);
+    EXPECT_EQ(ana.level, 4);
+    EXPECT_EQ(ana.skillPoints, 3);
+    EXPECT_EQ(ana.health, -12);
 
     Player top = hero(kMax);
     top.gold = kMax;

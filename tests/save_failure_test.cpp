@@ -153,20 +153,5 @@ TEST(ShownName, EightBitControlsShowAsQuestionMarksAsTheConsoleEncodesThem) {
     EXPECT_EQ(encodingOfLocale("", "", ""), TextEncoding::eightBit);
 }
 
-using DamagedCounts = GameSession;
-
-TEST_F(DamagedCounts, RavensRemainingSaturatesAndARestartedRoadCountsFromZero) {
-    writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, 2, 4, -2147483647 - 1));
-    EXPECT_EQ(play("4\n99\n"), 0);
-    EXPECT_NE(transcript().find("\n2147483647 remaining\n"), std::string::npos) << transcript();
-
-    // A stage no act has, with a count of four: the act starts over from the
-    // notice, and the save made there holds a count of zero.
-    restartProgram();
-    writeFile("save1.txt", saveText("Ana", 1, 5, 5, 5, 0, 0, 25, 50, 0, 2, 9, 4));
-    EXPECT_EQ(play("4\n"), 0);
-    EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 1, 5, 5, 5, 0, 0, 25, 50, 0, 1, 1, 0));
-}
-
 }  // namespace
 }  // namespace talvoren::testing

@@ -153,14 +153,12 @@ TEST_F(Shell, LoadWithoutASaveOrWithAnotherHeaderSaysWhyAndWaitsForEnter) {
     EXPECT_EQ(play("4\n\n99\n"), 0);
     EXPECT_EQ(transcript(), kStartUp + kMainMenu + "Unable to open file\n" + kPause + kMainMenu);
 
-    for (const char* header : {"act 1", "Act 1 "}) {
-        SCOPED_TRACE(header);
-        const std::string save = header + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5);
-        writeFile("save1.txt", save);
-        EXPECT_EQ(playAgain("4\n\n99\n"), 0);
-        EXPECT_EQ(transcript(), kStartUp + kMainMenu + kNoGameInTheSave + kPause + kMainMenu);
-        EXPECT_EQ(readFile("save1.txt"), save);
-    }
+    // A save whose first line is not exactly "Act 1": the player is told, and the file is left as it was.
+    const std::string save = "act 1" + saveText("Bo", 3, 5, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0).substr(5);
+    writeFile("save1.txt", save);
+    EXPECT_EQ(playAgain("4\n\n99\n"), 0);
+    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kNoGameInTheSave + kPause + kMainMenu);
+    EXPECT_EQ(readFile("save1.txt"), save);
 }
 
 TEST_F(Shell, LoadingTheEndOfTheActSavesAgainAndEnds) {
@@ -198,15 +196,19 @@ TEST_F(Shell, LoadedGameTakesOnlyTheSavedFields) {
 }
 
 TEST_F(Shell, StageOutsideTheActStartsTheRoadAgain) {
-    for (const int stage : {0, 7, -1}) {
-        SCOPED_TRACE(stage);
-        writeFile("save1.txt", saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 3, stage, 2));
-        EXPECT_EQ(playAgain("4\n"), 0);  // input ends at the road notice
-        EXPECT_EQ(transcript(), kStartUp + kMainMenu + kRoadNotice);
-        EXPECT_EQ(actStage, 1);
-        EXPECT_EQ(sceneStep, 1);
-        // The walk's fight count starts over with the road.
-        EXPECT_EQ(readFile("save1.txt"), saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 1, 1, 0));
+    // Only a damaged save holds a stage outside 1 to 6: whatever its step,
+    // the act starts over at the road's notice.
+    for (const int stage : {-1, 0, 7, 9}) {
+        for (const int step : {-1, 0, 2, 3, 9}) {
+            SCOPED_TRACE("stage " + std::to_string(stage) + ", step " + std::to_string(step));
+            writeFile("save1.txt", saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, step, stage, 4));
+            EXPECT_EQ(playAgain("4\n"), 0);  // input ends at the road notice
+            EXPECT_EQ(transcript(), kStartUp + kMainMenu + kRoadNotice);
+            EXPECT_EQ(actStage, 1);
+            EXPECT_EQ(sceneStep, 1);
+            // The walk's fight count starts over with the road.
+            EXPECT_EQ(readFile("save1.txt"), saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 1, 1, 0));
+        }
     }
 }
 
