@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <string>
 
-#include "rules/records.h"
 #include "combat/battle.h"
-#include "rules/random.h"
 #include "rules/fight.h"
+#include "rules/random.h"
+#include "rules/records.h"
 #include "scripted_dice.h"
 #include "session.h"
 

@@ -2,8 +2,6 @@
 // the title, the window size and the space bar when the game runs in a
 // console window; plain bytes through pipes and files otherwise, so that a
 // script can drive the game exactly as it does on POSIX.
-#include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -20,6 +18,7 @@
 #include "platform/files.h"
 #include "platform/save_policy.h"
 #include "platform/terminal.h"
+#include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
 #include "platform/windows_files.h"
 
 namespace talvoren {
