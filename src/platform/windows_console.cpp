@@ -19,7 +19,6 @@
 #include "platform/save_policy.h"
 #include "platform/terminal.h"
 #include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
-#include "platform/windows_files.h"
 
 namespace talvoren {
 
