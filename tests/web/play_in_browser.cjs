@@ -289,9 +289,9 @@ async function playWithStorageRefused(browser) {
   await recordOutput(page);
   await typeLine(page, '4');
   // Load Game says why nothing happened and waits for Enter before the menu.
-  const said = await waitForScreen(page, 'Load Game finding no save', (r) => atPause(r) || r.join('\n') === MAIN_MENU.join('\n'));
-  if (!said.includes('Unable to open file') || !atPause(said)) throw new Failure('a save was found: ' + said.join('\n'));
-  await pressEnterAtPause(page, said);
+  const found = await waitForScreen(page, 'Load Game finding no save', (r) => atPause(r) || r.join('\n') === MAIN_MENU.join('\n'));
+  if (!found.includes('Unable to open file') || !atPause(found)) throw new Failure('a save was found: ' + found.join('\n'));
+  await pressEnterAtPause(page, found);
   await waitForScreen(page, 'the main menu again', (r) => r.join('\n') === MAIN_MENU.join('\n'));
   console.log('after a reload without IndexedDB, Load Game finds no save');
   await context.close();
