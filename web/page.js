@@ -50,6 +50,11 @@
     scrollback: 1000,
     // The game's colours are set on a black background, as in a console.
     theme: { background: '#000000', black: '#000000' },
+    // xterm.js rewraps the scrollback's rows on a resize unless it is told
+    // that the other side reprints its screen, as Windows' pseudo-terminals
+    // do. The game fits and redraws every screen itself, so a rewrap would
+    // only split old frame lines in two: a narrower terminal cuts them.
+    windowsPty: { backend: 'winpty', buildNumber: 1 },
   });
   window.term = term;
   term.open(holder);

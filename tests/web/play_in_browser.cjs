@@ -276,6 +276,17 @@ async function checkNarrowWindow(page) {
     (r) => r.length > 3 && narrowRule(r[0]) && r[1] === TOWN_HEADING && r[2] === r[0]);
   const columns = await page.evaluate(() => window.term.cols);
   if (rows[0].length !== columns) throw new Failure(`frame lines of ${rows[0].length} in ${columns} columns`);
+  // Earlier screens in the scrollback are cut at the new width, never
+  // wrapped: no row holds the end of a split frame line.
+  const split = await page.evaluate(() => {
+    const buffer = window.term.buffer.active;
+    for (let y = 0; y < buffer.length; ++y) {
+      const text = buffer.getLine(y).translateToString(true).trimEnd();
+      if (/^-+\+$/.test(text)) return text;
+    }
+    return null;
+  });
+  if (split !== null) throw new Failure('a frame line was split by the resize: ' + split);
   console.log(`in a window of 720 pixels: ${columns} columns from the next screen on, frame lines of ${rows[0].length}`);
 }
 
@@ -651,6 +662,25 @@ async function checkSaveTransfer(browser, savedPage, folder) {
   }
 }
 
+// --- Before the game ---------------------------------------------------------
+
+// The page says "Loading Talvoren…" in its own HTML until the terminal draws,
+// and says plainly when the browser has no WebAssembly.
+async function checkPageSpeaksFirst(browser) {
+  const html = await (await fetch(siteUrl)).text();
+  if (!html.includes('>Loading Talvoren…</p>')) throw new Failure('the page says nothing while it loads');
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context);
+  await page.evaluateOnNewDocument(() => {
+    delete window.WebAssembly;
+  });
+  await page.goto(siteUrl, { waitUntil: 'load' });
+  const said = await page.$eval('#loading', (element) => (element.hidden ? '' : element.textContent));
+  if (!said.includes('no WebAssembly')) throw new Failure('without WebAssembly the page says: ' + said);
+  console.log('without WebAssembly: ' + said);
+  await context.close();
+}
+
 // --- Offline -----------------------------------------------------------------
 
 // After one visit the service worker holds the site: with the server stopped
@@ -690,6 +720,7 @@ async function play(browser, folder) {
   const firstMs = await loadPage(page);
   const title = await page.title();
   if (title !== TITLE) throw new Failure(`title "${title}"`);
+  if (!(await page.$eval('#loading', (element) => element.hidden))) throw new Failure('"Loading" stays after the menu');
   if (await page.$('script:not([src])')) throw new Failure('the page has an inline script');
   const policy = await page.$eval('meta[http-equiv="Content-Security-Policy"]', (meta) => meta.content);
   console.log(`main menu ${firstMs} ms after navigation, titled "${title}", under the policy "${policy}"`);
@@ -817,6 +848,7 @@ async function main() {
       page = measured.page;
       fs.writeFileSync(benchPath, JSON.stringify(measured.figures));
     } else {
+      await checkPageSpeaksFirst(browser);
       await playWithStorageRefused(browser);
       await playOnAPhone(browser);
       await checkLayouts(browser);

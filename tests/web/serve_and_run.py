@@ -52,7 +52,15 @@ def main():
 
     signal.signal(signal.SIGUSR1, stop_serving)
     try:
-        status = subprocess.call([url if part == "{url}" else part for part in command])
+        child = subprocess.Popen([url if part == "{url}" else part for part in command])
+        # The signal may reach a server thread, which runs no Python handler:
+        # the main thread looks often, so that the handler runs at once.
+        while True:
+            try:
+                status = child.wait(timeout=0.1)
+                break
+            except subprocess.TimeoutExpired:
+                pass
     finally:
         signal.signal(signal.SIGUSR1, signal.SIG_IGN)
         server.shutdown()
