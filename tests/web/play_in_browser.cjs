@@ -408,9 +408,9 @@ async function checkLayouts(browser) {
 
 const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 3 };
 
-// Taps the middle of the first row of the screen now shown that begins with
+// The middle of the first row of the screen now shown that begins with
 // `start`, or a blank spot under the last row when `start` is null.
-async function tap(page, what, start = null) {
+async function pointAt(page, what, start = null) {
   const point = await page.evaluate((start) => {
     const pick = start === null ? null : (row) => row.startsWith(start);
     const term = window.term;
@@ -428,14 +428,31 @@ async function tap(page, what, start = null) {
     if (pick !== null) return null;
     return { x: screen.left + screen.width / 2, y: screen.top + Math.min(term.rows - 0.5, last + 3.5) * cell.height };
   }, start);
-  if (point === null) throw new Failure('nothing to tap for ' + what);
+  if (point === null) throw new Failure('nothing to tap or click for ' + what);
+  return point;
+}
+
+async function tap(page, what, start = null) {
+  const point = await pointAt(page, what, start);
   await page.touchscreen.tap(point.x, point.y);
+}
+
+async function click(page, what, start = null) {
+  const point = await pointAt(page, what, start);
+  await page.mouse.click(point.x, point.y);
 }
 
 const touchPlay = {
   choose: (page, number) => tap(page, `[${number}]`, `[${number}] `),
   space: (page) => tap(page, 'the space bar'),
   pause: (page) => tap(page, 'the pause', PAUSE),
+};
+
+// A desktop's mouse does what a finger does.
+const mousePlay = {
+  choose: (page, number) => click(page, `[${number}]`, `[${number}] `),
+  space: (page) => click(page, 'the space bar'),
+  pause: (page) => click(page, 'the pause', PAUSE),
 };
 
 // A phone keyboard as Android's send their keys: key code 229 with the text
@@ -678,6 +695,19 @@ async function checkPageSpeaksFirst(browser) {
   const said = await page.$eval('#loading', (element) => (element.hidden ? '' : element.textContent));
   if (!said.includes('no WebAssembly')) throw new Failure('without WebAssembly the page says: ' + said);
   console.log('without WebAssembly: ' + said);
+  // The watch for the policy's violations sees one: an inline script is refused.
+  await page.evaluate(() => {
+    const script = document.createElement('script');
+    script.textContent = 'window.inlineScriptRan = true;';
+    document.body.appendChild(script);
+  });
+  const deadline = Date.now() + STEP_TIMEOUT_MS;
+  while (policyViolations.length === 0) {
+    if (Date.now() > deadline) throw new Failure('an inline script broke no policy, or its violation went unseen');
+    await sleep(30);
+  }
+  if (await page.evaluate(() => window.inlineScriptRan === true)) throw new Failure('an inline script ran');
+  console.log('the policy refuses an inline script: ' + policyViolations.splice(0).join('; '));
   await context.close();
 }
 
@@ -729,6 +759,9 @@ async function play(browser, folder) {
   await healWithSpaceAfter(page, 200, 'Hit');
   await healWithSpaceAfter(page, 1000, 'Critical');
   await healWithSpaceAfter(page, 2500, 'Miss');
+  await healWithSpaceAfter(page, 1000, 'Critical', mousePlay);
+  console.log('the mouse chose Heal, stopped the bar and passed the pauses');
+  await page.focus('.xterm-helper-textarea');
 
   // The road: every fight won, every pause passed, until the wizard's town.
   let fights = 1;
