@@ -155,14 +155,58 @@ TEST_F(ScreenFit, WidthIsReadAfreshForEveryScreen) {
     EXPECT_EQ(lastScreen(60, false)[2], "You may enter");
 }
 
-TEST_F(ScreenFit, PicturesAreCopiedAsTheyAreAndTextFollowsOnANewRow) {
-    console.setConsoleWidth(40);
-    const std::string wide(50, 'x');
-    writeFile("art.txt", wide + "\n  /\\_/\\");
+// A picture wider than the console is cut at its edge, never wrapped into a
+// mess: a 64-column picture on a 41-column console shows each line's first
+// 41 columns, and the text after it starts on a row of its own.
+TEST_F(ScreenFit, PicturesAreCutAtTheConsoleWidth) {
+    const std::string wide = std::string(41, 'x') + std::string(23, 'y');  // 64 columns
+    writeFile("art.txt", wide + "\r\n  /\\_/\\\n" + wide + "\n" + wide);
+    const Rows seen = {std::string(41, 'x'), "  /\\_/\\", std::string(41, 'x'), std::string(41, 'x'),
+                       "The bear growls at you from the bushes."};
+    for (const bool wrapsAtLastColumn : {false, true}) {
+        SCOPED_TRACE(wrapsAtLastColumn ? "Windows console" : "xterm");
+        restartProgram();
+        console.setConsoleWidth(41);
+        console.setWrapsAtLastColumn(wrapsAtLastColumn);
+        clearScreen();
+        printArtFile("art.txt");
+        printLine("The bear growls at you from the bushes.");
+        EXPECT_EQ(lastScreen(41, wrapsAtLastColumn), seen) << transcript();
+    }
+}
+
+// Pictures come from the working folder first, so a planted one must not
+// drive the terminal: on a console its control bytes show as "?". Piped, the
+// picture passes byte for byte, as it always has.
+TEST_F(ScreenFit, ControlBytesInPicturesShowAsQuestionMarksOnAConsole) {
+    writeFile("art.txt", "\x1b[2Jgone\r\nbell\a tab\there\rover\x7f\r\nlast\r");
+    console.setConsoleWidth(80);
     clearScreen();
     printArtFile("art.txt");
-    printLine("The bear growls at you from the bushes.");
-    EXPECT_EQ(transcript(), "<clear>" + wide + "\n  /\\_/\\\nThe bear growls at you from the bushes.\n");
+    EXPECT_EQ(transcript(), "<clear>?[2Jgone\nbell? tab?here?over?\nlast?\n");
+
+    restartProgram();
+    console.setConsoleWidth(std::nullopt);  // piped
+    printArtFile("art.txt");
+    EXPECT_EQ(transcript(), "\x1b[2Jgone\nbell\a tab\there\rover\x7f\nlast\r\n");
+}
+
+// A picture arrives in blocks; where a block ends changes nothing on screen,
+// and a character of several bytes (an accented e) takes one column.
+TEST(RowFitter, PictureLinesCutTheSameInPiecesOfAnySize) {
+    const std::string picture =
+        "abcdef\xc3\xa9gh\n\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\nxy\n";
+    RowFitter whole(6, false);
+    std::string expected;
+    whole.passedThrough(picture, expected);
+    EXPECT_EQ(expected, "abcdef\n\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\nxy\n");
+    for (std::size_t piece = 1; piece < 5; ++piece) {
+        RowFitter fitter(6, false);
+        std::string out;
+        for (std::size_t at = 0; at < picture.size(); at += piece)
+            fitter.passedThrough(picture.substr(at, piece), out);
+        EXPECT_EQ(out, expected) << "pieces of " << piece;
+    }
 }
 
 TEST_F(ScreenFit, CursorIsHiddenOnlyWhileTheBarAnimates) {

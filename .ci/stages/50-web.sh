@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The web build: compile the game to WebAssembly with Emscripten, check the
-# site (its files, no address outside it, its size), serve it on 127.0.0.1 and
-# play it in headless Chromium (tests/web/). A screenshot
-# of the last screen is kept in the build folder; on a failure the terminal's
-# text is printed.
+# site (its files, no address outside it, no inline script, its policy, its
+# size), serve it on 127.0.0.1 and play it in headless Chromium (tests/web/):
+# on a desktop, a phone and a tablet, with the save exported and imported,
+# and offline. Screenshots of the last screens are kept in the build folder;
+# on a failure the terminal's text is printed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -36,12 +37,20 @@ fail() {
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
 cmake --build "$build" -j2
 
-for file in index.html talvoren.js talvoren.wasm xterm.js xterm.css addon-fit.js; do
+for file in index.html page.js page.css manifest.webmanifest icon.svg icon-192.png icon-512.png \
+    sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
     [ -s "$site/$file" ] || fail "the site has no $file"
 done
 if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then
     fail "the page loads something from outside the site"
 fi
+if grep -Eq '<script>|<script [^>]*>[^<]' "$site/index.html"; then
+    fail "the page has an inline script"
+fi
+grep -q "http-equiv=\"Content-Security-Policy\" content=\"default-src 'self'; script-src 'self' 'wasm-unsafe-eval';" \
+    "$site/index.html" || fail "the page has no Content-Security-Policy of its own files only"
+grep -Eq "^const CACHE = 'talvoren-[0-9.]+-[0-9a-f]{16}';" "$site/sw.js" || fail "the service worker's cache has no version and hash"
+
 size=$(du -cb "$site"/* | tail -n 1 | cut -f 1)
 echo "site size: $size bytes"
 [ "$size" -lt "$size_limit" ] || fail "the site is $size bytes, over $size_limit"

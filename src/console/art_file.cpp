@@ -3,6 +3,8 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "console/game_context.h"
 #include "console/screen.h"
@@ -52,6 +54,17 @@ void copyBlock(std::string_view block, bool& heldCarriageReturn, std::string& ou
     }
 }
 
+// Pictures are read from the working folder first, so anyone who can write
+// there can plant one: on a console, every control byte but the line end
+// shows as "?", as in names, and no picture drives the terminal (escapes,
+// bells, a bare CR writing over a row). Piped, the bytes pass as they are.
+void showControlBytes(std::string& text) {
+    for (char& byte : text) {
+        const auto code = static_cast<unsigned char>(byte);
+        if ((code < 0x20 && byte != '\n') || code == 0x7f) byte = '?';
+    }
+}
+
 }  // namespace
 
 void printArtFile(std::string path) {
@@ -65,19 +78,21 @@ void printArtFile(std::string path) {
     out.reserve(block.size());
     bool heldCarriageReturn = false;
     char last = '\n';
+    const bool console = screenOnConsole();
     for (;;) {
         const std::ptrdiff_t got = file->read(block.data(), block.size());
         if (got <= 0) break;  // end of file or a read error: stop silently
         copyBlock(std::string_view(block.data(), static_cast<std::size_t>(got)), heldCarriageReturn, out);
         if (!out.empty()) {
+            if (console) showControlBytes(out);
             screenWriteAsIs(out);
             screenFlush();
             last = out.back();
         }
     }
     if (heldCarriageReturn) {
-        screenWriteAsIs("\r");
-        last = '\r';
+        last = console ? '?' : '\r';
+        screenWriteAsIs(std::string_view(&last, 1));
     }
     if (last != '\n') screenWriteAsIs("\n");
 }

@@ -42,10 +42,16 @@ void ScreenWriter::write(std::string_view text) {
 }
 
 void ScreenWriter::writeAsIs(std::string_view text) {
-    if (RowFitter* fitting = fitter()) {
-        sendFitted([&](std::string& fitted) { fitting->passedThrough(text, fitted); });
+    RowFitter* fitting = fitter();
+    if (fitting == nullptr) {
+        out_.write(text);
+        return;
     }
-    out_.write(text);
+    sendFitted([&](std::string& fitted) { fitting->passedThrough(text, fitted); });
+}
+
+bool ScreenWriter::onConsole() {
+    return fitter() != nullptr;
 }
 
 void ScreenWriter::rule(std::string_view rule) {
@@ -90,6 +96,10 @@ void screenWrite(std::string_view text) {
 
 void screenWriteAsIs(std::string_view text) {
     game().screen.writeAsIs(text);
+}
+
+bool screenOnConsole() {
+    return game().screen.onConsole();
 }
 
 void screenRule(std::string_view rule) {

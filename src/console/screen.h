@@ -19,8 +19,11 @@ public:
 
     // Writes game text, fitted to the console's rows.
     void write(std::string_view text);
-    // Writes text exactly as it is (a picture), keeping track of the cursor.
+    // Writes a picture's text: on a console each line cut at the row's edge
+    // (see RowFitter::passedThrough), anywhere else byte for byte.
     void writeAsIs(std::string_view text);
+    // True when text is fitted to a console's width for this screen.
+    bool onConsole();
     // Writes the frame line `rule` ("+", dashes, "+"): as it is, with no line
     // end, without a console; on a console cut to its width when narrower,
     // alone on its row.
@@ -54,6 +57,7 @@ private:
 // The running game's screen (see GameContext), for the routines that draw.
 void screenWrite(std::string_view text);
 void screenWriteAsIs(std::string_view text);
+bool screenOnConsole();
 void screenRule(std::string_view rule);
 void screenFlush();
 void screenClear();

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/ansi_writer.h"
 #include "platform/clock.h"
@@ -20,6 +21,7 @@
 #include "platform/save_policy.h"
 #include "platform/terminal.h"
 #include "rules/line_discipline.h"
+#include "rules/save_format.h"
 
 namespace talvoren {
 
@@ -41,6 +43,20 @@ EM_ASYNC_JS(void, waitForTypedKeys, (), {
 
 EM_JS(int, terminalColumns, (), {
     return window.term.cols;
+});
+
+// The page turns a tap into the space bar while the bar runs.
+EM_JS(void, tellKeyMode, (int on), {
+    Module.talvoren.setKeyMode(on !== 0);
+});
+
+// The page fits the terminal to a resized window only between screens.
+EM_JS(int, refitIsPending, (), {
+    return Module.talvoren.needsRefit() ? 1 : 0;
+});
+
+EM_ASYNC_JS(void, refitTerminal, (), {
+    await Module.talvoren.refit();
 });
 
 EM_JS(void, setDocumentTitle, (const char* title), {
@@ -76,8 +92,16 @@ public:
     void flush() override { out_.flush(); }
 
     // As on a POSIX terminal, only the screen: earlier screens stay in the
-    // terminal's scrollback for the player to read back.
-    void clearScreen() override { out_.clearScreen(); }
+    // terminal's scrollback for the player to read back. A window resized
+    // meanwhile is fitted now, on the blank screen, just before the game
+    // reads the width for the new one.
+    void clearScreen() override {
+        out_.clearScreen();
+        if (refitIsPending() != 0) {
+            out_.flush();
+            refitTerminal();
+        }
+    }
 
     void setTextColour(TextColour colour) override { out_.setTextColour(colour); }
 
@@ -126,12 +150,14 @@ public:
     void enterKeyMode() override {
         echoTypedKeys();
         keys_.enterKeyMode();
+        tellKeyMode(1);
     }
 
     void leaveKeyMode() override {
         if (!keys_.inKeyMode()) return;
         echoTypedKeys();
         keys_.leaveKeyMode();
+        tellKeyMode(0);
     }
 
 private:
@@ -200,6 +226,13 @@ BrowserTerminal& browserTerminal() {
 }
 
 }  // namespace
+
+// The page's "Import save" takes a file only when Load Game could continue
+// it: the game's own test, so that the page and the game never disagree.
+extern "C" EMSCRIPTEN_KEEPALIVE int talvorenCanBeContinued(const char* bytes, std::size_t size) {
+    if (bytes == nullptr) return 0;
+    return canBeContinued(splitSaveLines(std::string_view(bytes, size))) ? 1 : 0;
+}
 
 Terminal& nativeTerminal() {
     return browserTerminal();

@@ -92,14 +92,28 @@ void RowFitter::passedThrough(std::string_view text, std::string& out) {
     if (text.empty()) return;
     absorbLineEnd_ = false;
     dropBlanks_ = false;
-    const std::size_t rowStart = text.find_last_of("\r\n");
-    if (rowStart == std::string_view::npos) {
-        const std::size_t total = static_cast<std::size_t>(column_) + text.size();
-        column_ = static_cast<int>((total - 1) % static_cast<std::size_t>(width_)) + 1;
-        return;
+    while (!text.empty()) {
+        const std::size_t lineEnd = text.find('\n');
+        const std::string_view line = text.substr(0, lineEnd);
+        // Whole runs of the kept part are appended, which keeps large
+        // pictures nearly as fast as a plain copy.
+        std::size_t kept = 0;
+        for (; kept < line.size(); ++kept) {
+            const bool continuation = (static_cast<unsigned char>(line[kept]) & 0xc0) == 0x80;
+            if (continuation) {
+                if (!keptCharacter_) break;
+                continue;
+            }
+            keptCharacter_ = column_ < width_;
+            if (!keptCharacter_) break;
+            ++column_;
+        }
+        out.append(line.substr(0, kept));
+        if (lineEnd == std::string_view::npos) return;
+        endRow(out);
+        keptCharacter_ = true;
+        text.remove_prefix(lineEnd + 1);
     }
-    const std::size_t after = text.size() - rowStart - 1;
-    column_ = after == 0 ? 0 : static_cast<int>((after - 1) % static_cast<std::size_t>(width_)) + 1;
 }
 
 void RowFitter::cursorAtRowStart() {

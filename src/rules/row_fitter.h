@@ -23,8 +23,10 @@ public:
     void rule(int fullWidth, std::string& out);
     // Appends what is held back, so that it can be flushed before a read.
     void release(std::string& out);
-    // Text the fitter did not shape (a picture) was written: appends what is
-    // held back first, then follows the cursor through `text`.
+    // Appends a picture's text after what is held back: every line cut at the
+    // row's edge (the rest of the line dropped, never wrapped), a character of
+    // several UTF-8 bytes kept or dropped whole. `text` holds no control byte
+    // but the line end LF; a picture may come in pieces of any size.
     void passedThrough(std::string_view text, std::string& out);
     // The cursor went to the start of a row by other means: a cleared or
     // homed screen, or the line end a person typed and the console echoed.
@@ -43,6 +45,7 @@ private:
     std::string held_;            // the word being written, not yet sent
     bool absorbLineEnd_ = false;  // a frame line just ended its row
     bool dropBlanks_ = false;     // at the start of a wrapped row
+    bool keptCharacter_ = true;   // the picture's last character was on the row
 };
 
 }  // namespace talvoren

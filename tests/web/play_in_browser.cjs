@@ -1,14 +1,23 @@
 // Plays the web build in headless Chromium as a player would: the main menu,
 // a new game through the backstory into the first fight, three heals stopped
 // by the space bar at chosen moments, the road to the wizard's town, a save,
-// a page reload and Load Game. Usage:
+// a page reload and Load Game; then the same on an emulated phone by touch
+// alone (menu taps, a name typed through a phone keyboard's composition, the
+// pauses and the bar tapped, a picture cut at 41 columns), the layout on a
+// tablet and a wide screen, the save exported and imported, and a reload
+// with the server stopped. Every page runs under the site's
+// Content-Security-Policy and must report no violation. Usage:
 //   node play_in_browser.cjs <site url> <screenshot.png>
 //   node play_in_browser.cjs <site url> <screenshot.png> --bench <figures.json> [loads]
-// The second form only measures: page load to the main menu, and the bar's
-// frame period as the game hands frames to the terminal.
+// The second form only measures: page load to the main menu (also on a phone
+// with its processor slowed four times), the bar's frame period as the game
+// hands frames to the terminal, and the time from a tap to the grade on
+// screen.
 // Exits 1 with the terminal's text on the first thing that is not as expected.
 'use strict';
 const fs = require('fs');
+const os = require('os');
+const path = require('path');
 const puppeteer = require('puppeteer-core');
 
 const [siteUrl, screenshotPath, benchFlag, benchPath] = process.argv.slice(2);
@@ -65,20 +74,20 @@ async function typeLine(page, text) {
 }
 
 // Answers a pause and waits for the screen that follows it.
-async function pressEnterAtPause(page, rows) {
+async function pressEnterAtPause(page, rows, how = keyboardPlay) {
   const before = rows.join('\n');
-  await page.keyboard.press('Enter');
+  await how.pause(page);
   await waitForScreen(page, 'the screen after a pause', (now) => now.join('\n') !== before);
 }
 
-// Presses Enter at every pause until `test` holds.
-async function passPausesUntil(page, what, test) {
+// Presses Enter (or taps the pause) at every pause until `test` holds.
+async function passPausesUntil(page, what, test, how = keyboardPlay) {
   const deadline = Date.now() + 120000;
   for (;;) {
     const rows = await waitForScreen(page, what + ' or a pause', (r) => test(r) || atPause(r));
     if (test(rows)) return rows;
     if (Date.now() > deadline) throw new Failure('too many pauses before ' + what);
-    await pressEnterAtPause(page, rows);
+    await pressEnterAtPause(page, rows, how);
   }
 }
 
@@ -112,11 +121,19 @@ function gradeFor(filled) {
   return 'Hit';
 }
 
+// The keyboard's way to play: a line typed with Enter, the space bar, Enter
+// at a pause. On a phone (below) the same is done by taps.
+const keyboardPlay = {
+  choose: (page, number) => typeLine(page, String(number)),
+  space: (page) => page.keyboard.press('Space'),
+  pause: (page) => page.keyboard.press('Enter'),
+};
+
 // Chooses Heal, presses the space `delayMs` after the bar's first frame and
 // checks the grade word against the fill the bar reached. The page times the
 // first frame and the space's arrival, so the real delay is known.
-async function healOnce(page, delayMs) {
-  await typeLine(page, '2');
+async function healOnce(page, delayMs, how = keyboardPlay) {
+  await how.choose(page, 2);
   await page.evaluate(() => new Promise((resolve) => {
     const check = () => {
       const line = window.term.buffer.active.getLine(window.term.buffer.active.viewportY);
@@ -136,7 +153,7 @@ async function healOnce(page, delayMs) {
     check();
   }));
   await sleep(delayMs);
-  await page.keyboard.press('Space');
+  await how.space(page);
   const rows = await waitForScreen(page, 'the grade under the bar',
     (r) => r.length >= 2 && ['Hit', 'Critical', 'Miss'].includes(r[1]));
   const bar = rows[0];
@@ -146,18 +163,18 @@ async function healOnce(page, delayMs) {
   const spaceAfterMs = Math.round(await page.evaluate(() => window.spaceAfterMs));
   console.log(`space ${spaceAfterMs} ms after the first frame: ${filled} cells filled, "${grade}"`);
   if (grade !== gradeFor(filled)) throw new Failure(`"${grade}" for ${filled} filled cells`);
-  if (grade === 'Critical' && screenshotPath) {
+  if (grade === 'Critical' && screenshotPath && how === keyboardPlay) {
     await page.screenshot({ path: screenshotPath.replace(/\.png$/, '') + '-bar.png' });
   }
-  await passPausesUntil(page, 'the turn screen', atTurn);
+  await passPausesUntil(page, 'the turn screen', atTurn, how);
   return { grade, spaceAfterMs };
 }
 
 // A heal whose space the busy machine delivered far from the moment aimed
 // at is tried again; a wrong grade for a space on time is a failure.
-async function healWithSpaceAfter(page, delayMs, expected) {
+async function healWithSpaceAfter(page, delayMs, expected, how = keyboardPlay) {
   for (let attempt = 1; ; ++attempt) {
-    const { grade, spaceAfterMs } = await healOnce(page, delayMs);
+    const { grade, spaceAfterMs } = await healOnce(page, delayMs, how);
     if (grade === expected) return;
     const late = Math.abs(spaceAfterMs - delayMs) > 100;
     if (!late || attempt === 3) {
@@ -202,8 +219,10 @@ async function measureBarPeriod(page) {
 
 // Every request must stay inside the site: the page works without a network.
 const outsideRequests = [];
+// What the site's Content-Security-Policy refused, on any page.
+const policyViolations = [];
 
-async function newPage(browser) {
+async function newPage(browser, viewport = { width: 1200, height: 800 }) {
   const page = await browser.newPage();  // a browser or one of its contexts
   page.on('pageerror', (error) => console.log('page error: ' + error.message));
   page.on('request', (request) => {
@@ -212,7 +231,16 @@ async function newPage(browser) {
       outsideRequests.push(url);
     }
   });
-  await page.setViewport({ width: 1200, height: 800 });
+  page.on('console', (message) => {
+    const text = message.text();
+    if (text.startsWith('policy violation: ')) policyViolations.push(text);
+  });
+  await page.evaluateOnNewDocument(() => {
+    document.addEventListener('securitypolicyviolation', (event) => {
+      console.log(`policy violation: ${event.violatedDirective} ${event.blockedURI} ${event.sourceFile}:${event.lineNumber}`);
+    });
+  });
+  await page.setViewport(viewport);
   return page;
 }
 
@@ -231,19 +259,35 @@ async function playIntoFirstFight(page) {
   await passPausesUntil(page, 'the turn screen', atTurn);
 }
 
-// A narrower window gives the terminal fewer columns, and the next screen's
-// frame lines fit them, each alone on its row.
+// A narrower window gives the terminal fewer columns from the next screen
+// on: the screen shown is left as it is, and the next one's frame lines fit
+// the new width, each alone on its row.
 async function checkNarrowWindow(page) {
+  const before = await screenRows(page);
   await page.setViewport({ width: 720, height: 800 });
-  const columns = await page.evaluate(() => new Promise((resolve) => {
-    const check = () => (window.term.cols < 120 ? resolve(window.term.cols) : setTimeout(check, 10));
-    check();
-  }));
+  await sleep(300);
+  const during = await page.evaluate(() => window.term.cols);
+  if (during !== 120 || (await screenRows(page)).join('\n') !== before.join('\n')) {
+    throw new Failure('the screen shown was refitted to the narrower window');
+  }
   await typeLine(page, '2');  // Heal draws the town menu again
-  const rule = '+' + '-'.repeat(columns - 2) + '+';
-  const rows = await waitForScreen(page, `the town menu in ${columns} columns`,
-    (r) => r.length > 3 && r[0] === rule && r[1] === TOWN_HEADING && r[2] === rule);
-  console.log(`in a window of 720 pixels: ${columns} columns, frame lines of ${rows[0].length}`);
+  const narrowRule = (row) => /^\+-+\+$/.test(row) && row.length < 120;
+  const rows = await waitForScreen(page, 'the town menu in fewer columns',
+    (r) => r.length > 3 && narrowRule(r[0]) && r[1] === TOWN_HEADING && r[2] === r[0]);
+  const columns = await page.evaluate(() => window.term.cols);
+  if (rows[0].length !== columns) throw new Failure(`frame lines of ${rows[0].length} in ${columns} columns`);
+  // Earlier screens in the scrollback are cut at the new width, never
+  // wrapped: no row holds the end of a split frame line.
+  const split = await page.evaluate(() => {
+    const buffer = window.term.buffer.active;
+    for (let y = 0; y < buffer.length; ++y) {
+      const text = buffer.getLine(y).translateToString(true).trimEnd();
+      if (/^-+\+$/.test(text)) return text;
+    }
+    return null;
+  });
+  if (split !== null) throw new Failure('a frame line was split by the resize: ' + split);
+  console.log(`in a window of 720 pixels: ${columns} columns from the next screen on, frame lines of ${rows[0].length}`);
 }
 
 // Everything the game sends to the terminal from now on, as text, even what
@@ -300,17 +344,427 @@ async function playWithStorageRefused(browser) {
   await context.close();
 }
 
-async function play(browser) {
-  const page = await newPage(browser);
+// --- Layout ------------------------------------------------------------------
+
+// Where the terminal sits: its font and cells, its columns, the screen's
+// edges, the scroll bar's inner edge and the window's width.
+async function layoutOf(page) {
+  return page.evaluate(() => {
+    const screen = document.querySelector('.xterm-screen').getBoundingClientRect();
+    const viewport = document.querySelector('.xterm-viewport');
+    const cell = window.term._core._renderService.dimensions.css.cell;
+    return {
+      cols: window.term.cols,
+      rows: window.term.rows,
+      fontSize: window.term.options.fontSize,
+      rowHeight: cell.height,
+      screenLeft: screen.left,
+      screenRight: screen.right,
+      screenBottom: screen.bottom,
+      scrollBarLeft: viewport.getBoundingClientRect().left + viewport.clientWidth,
+      windowWidth: document.documentElement.clientWidth,
+      windowHeight: window.innerHeight,
+    };
+  });
+}
+
+// Every column and row is in the window and none lies under the scroll
+// bar; rows are at least 12 CSS pixels tall.
+function checkLayout(what, layout) {
+  const said = `${what}: ${JSON.stringify(layout)}`;
+  if (layout.rowHeight < 12) throw new Failure('rows under 12 px: ' + said);
+  if (layout.screenRight > layout.scrollBarLeft + 0.5) throw new Failure('the scroll bar covers a column: ' + said);
+  if (layout.screenLeft < 0 || layout.screenRight > layout.windowWidth) throw new Failure('a column is outside the window: ' + said);
+  if (layout.screenBottom > layout.windowHeight + 0.5) throw new Failure('a row is below the window: ' + said);
+  console.log(`${what}: ${layout.cols} columns x ${layout.rows} rows, font ${layout.fontSize} px, rows ${layout.rowHeight} px`);
+}
+
+// A tablet and a wide screen: the frame line of the first screen is as wide
+// as the terminal and whole, with its closing "+" clear of the scroll bar; on
+// the wide screen the terminal has all 120 columns at 15 px, centred.
+async function checkLayouts(browser) {
+  const cases = [
+    { what: 'tablet 768x1024', viewport: { width: 768, height: 1024, isMobile: true, hasTouch: true, deviceScaleFactor: 2 } },
+    { what: 'window 1000x800', viewport: { width: 1000, height: 800 } },
+    { what: 'wide screen 1920x1080', viewport: { width: 1920, height: 1080 }, centred: true },
+  ];
+  for (const { what, viewport, centred } of cases) {
+    const context = await browser.createBrowserContext();
+    const page = await newPage(context, viewport);
+    await loadPage(page);
+    const layout = await layoutOf(page);
+    checkLayout(what, layout);
+    await typeLine(page, '1');  // the name prompt: a framed screen
+    const rule = '+' + '-'.repeat(layout.cols - 2) + '+';
+    await waitForScreen(page, `a frame line of ${layout.cols} columns`, (r) => r.includes(rule));
+    if (centred) {
+      if (layout.cols !== 120 || layout.fontSize !== 15) throw new Failure(`${what}: not 120 columns at 15 px`);
+      const left = layout.screenLeft;
+      const right = layout.windowWidth - layout.scrollBarLeft;
+      if (Math.abs(left - right) > 2) throw new Failure(`${what}: not centred (${left} px left, ${right} px right)`);
+    }
+    await context.close();
+  }
+}
+
+// --- A phone, by touch alone -------------------------------------------------
+
+const PHONE = { width: 390, height: 844, isMobile: true, hasTouch: true, deviceScaleFactor: 3 };
+
+// The middle of the first row of the screen now shown that begins with
+// `start`, or a blank spot under the last row when `start` is null.
+async function pointAt(page, what, start = null) {
+  const point = await page.evaluate((start) => {
+    const pick = start === null ? null : (row) => row.startsWith(start);
+    const term = window.term;
+    const screen = document.querySelector('.xterm-screen').getBoundingClientRect();
+    const cell = term._core._renderService.dimensions.css.cell;
+    const buffer = term.buffer.active;
+    let last = 0;
+    for (let y = 0; y < term.rows; ++y) {
+      const text = buffer.getLine(buffer.baseY + y).translateToString(true).trimEnd();
+      if (text !== '') last = y;
+      if (pick !== null && pick(text)) {
+        return { x: screen.left + Math.max(1, text.length) * cell.width / 2, y: screen.top + (y + 0.5) * cell.height };
+      }
+    }
+    if (pick !== null) return null;
+    return { x: screen.left + screen.width / 2, y: screen.top + Math.min(term.rows - 0.5, last + 3.5) * cell.height };
+  }, start);
+  if (point === null) throw new Failure('nothing to tap or click for ' + what);
+  return point;
+}
+
+async function tap(page, what, start = null) {
+  const point = await pointAt(page, what, start);
+  await page.touchscreen.tap(point.x, point.y);
+}
+
+async function click(page, what, start = null) {
+  const point = await pointAt(page, what, start);
+  await page.mouse.click(point.x, point.y);
+}
+
+const touchPlay = {
+  choose: (page, number) => tap(page, `[${number}]`, `[${number}] `),
+  space: (page) => tap(page, 'the space bar'),
+  pause: (page) => tap(page, 'the pause', PAUSE),
+};
+
+// A desktop's mouse does what a finger does.
+const mousePlay = {
+  choose: (page, number) => click(page, `[${number}]`, `[${number}] `),
+  space: (page) => click(page, 'the space bar'),
+  pause: (page) => click(page, 'the pause', PAUSE),
+};
+
+// A phone keyboard as Android's send their keys: key code 229 with the text
+// in a composition, committed at once; Backspace and Enter as input events.
+async function composeText(page, session, text) {
+  const down = { type: 'rawKeyDown', windowsVirtualKeyCode: 229, nativeVirtualKeyCode: 229, key: 'Unidentified' };
+  const up = { type: 'keyUp', windowsVirtualKeyCode: 229, nativeVirtualKeyCode: 229, key: 'Unidentified' };
+  for (let length = 1; length <= text.length; ++length) {
+    await session.send('Input.dispatchKeyEvent', down);
+    await session.send('Input.imeSetComposition', { text: text.slice(0, length), selectionStart: length, selectionEnd: length });
+    await session.send('Input.dispatchKeyEvent', up);
+  }
+  await session.send('Input.dispatchKeyEvent', down);
+  await session.send('Input.insertText', { text });
+  await session.send('Input.dispatchKeyEvent', up);
+}
+
+async function phoneKeyByInputEvent(page, inputType) {
+  await page.evaluate((type) => {
+    const textarea = window.term.textarea;
+    const key = (kind) => {
+      const event = new KeyboardEvent(kind, { key: 'Unidentified', bubbles: true, cancelable: true });
+      Object.defineProperty(event, 'keyCode', { get: () => 229 });
+      return event;
+    };
+    textarea.dispatchEvent(key('keydown'));
+    const before = new InputEvent('beforeinput', { inputType: type, bubbles: true, cancelable: true });
+    if (textarea.dispatchEvent(before)) {
+      if (type === 'deleteContentBackward') textarea.value = textarea.value.slice(0, -1);
+      else textarea.value += '\n';
+      textarea.dispatchEvent(new InputEvent('input', { inputType: type, bubbles: true }));
+    }
+    textarea.dispatchEvent(key('keyup'));
+  }, inputType);
+}
+
+async function keyboardWanted(page) {
+  return page.evaluate(() => window.term.textarea.getAttribute('inputmode') === 'text' &&
+    document.activeElement === window.term.textarea);
+}
+
+// Waits until the page asks for the on-screen keyboard, or no longer does.
+async function waitForKeyboard(page, wanted, what) {
+  const deadline = Date.now() + STEP_TIMEOUT_MS;
+  while ((await keyboardWanted(page)) !== wanted) {
+    if (Date.now() > deadline) throw new Failure(what);
+    await sleep(30);
+  }
+}
+
+// A picture of 64 columns, the second line with an escape that would make
+// the rest red; planted in the working folder, where the game looks first.
+const WIDE_PICTURE_LINE = '0123456789'.repeat(6) + 'WXYZ';
+const PLANTED_PICTURE = WIDE_PICTURE_LINE + '\r\n\x1b[31mred\x07\n' + WIDE_PICTURE_LINE + '\n';
+
+async function plantPictures(page) {
+  await page.evaluate((picture) => {
+    for (const name of ['bear.txt', 'hippopotamus.txt', 'wasp.txt', 'raven.txt']) FS.writeFile('/save/' + name, picture);
+  }, PLANTED_PICTURE);
+}
+
+async function playOnAPhone(browser) {
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context, PHONE);
+  await loadPage(page);
+  checkLayout('phone 390x844', await layoutOf(page));
+  if (await keyboardWanted(page)) throw new Failure('the keyboard opens at the main menu');
+
+  // Half-typed "9" is dropped: the tap answers 1, as if typed with Enter.
+  await page.keyboard.type('9');
+  await tap(page, '[1] New Game', '[1] ');
+  await waitForScreen(page, 'the name prompt', (r) => r.length > 0 && r[r.length - 1] === '>' && showsText('What is your name?')(r));
+  await waitForKeyboard(page, true, 'the keyboard is not asked for at the name prompt');
+  const session = await page.createCDPSession();
+  await page.evaluate(() => {
+    window.sentKeys = [];
+    window.term.onData((data) => window.sentKeys.push(data));
+  });
+  await composeText(page, session, 'Anx');
+  await waitForScreen(page, 'the composed name', (r) => r[r.length - 1] === '> Anx');
+  await phoneKeyByInputEvent(page, 'deleteContentBackward');
+  await waitForScreen(page, 'the name after Backspace', (r) => r[r.length - 1] === '> An');
+  await composeText(page, session, 'a');
+  await waitForScreen(page, 'the name mended', (r) => r[r.length - 1] === '> Ana');
+  await phoneKeyByInputEvent(page, 'insertLineBreak');
+  await waitForScreen(page, 'the screen after the name', (r) => !showsText('What is your name?')(r));
+  const sent = await page.evaluate(() => window.sentKeys);
+  console.log('a phone keyboard sent: ' + JSON.stringify(sent));
+  if (JSON.stringify(sent) !== JSON.stringify(['Anx', '\x7f', 'a', '\r'])) throw new Failure('composed keys sent as ' + JSON.stringify(sent));
+
+  // The pauses, tapped, until the first fight; its picture is cut at 41
+  // columns once the window is that narrow.
+  await plantPictures(page);
+  await waitForScreen(page, 'the backstory', atPause);
+  await waitForKeyboard(page, false, 'the keyboard stays open at a pause');
+  const intro = await passPausesUntil(page, 'the first fight', showsText('You have encountered a level'), touchPlay);
+  if (!intro.includes(WIDE_PICTURE_LINE.slice(0, (await layoutOf(page)).cols))) {
+    throw new Failure('the picture is not cut at the terminal\'s width:\n' + intro.join('\n'));
+  }
+  await passPausesUntil(page, 'the turn screen', atTurn, touchPlay);
+
+  // The bar, stopped by a tap anywhere and graded by its fill.
+  await healWithSpaceAfter(page, 1000, 'Critical', touchPlay);
+  await healWithSpaceAfter(page, 200, 'Hit', touchPlay);
+  if (screenshotPath) await page.screenshot({ path: screenshotPath.replace(/\.png$/, '') + '-phone.png' });
+
+  // 41 columns: the next fight's picture shows each line's first 41 columns
+  // and the escape as "?".
+  const cell = await page.evaluate(() => window.term._core._renderService.dimensions.css.cell.width);
+  const scrollBar = await page.evaluate(() => window.term._core.viewport.scrollBarWidth || 0);
+  await page.setViewport({ ...PHONE, width: Math.floor(41.5 * cell) + 16 + scrollBar });
+  await typeLine(page, '6142');  // the fight's hidden winning answer
+  const next = await passPausesUntil(page, 'the next fight', showsText('You have encountered a level'), touchPlay);
+  const columns = await page.evaluate(() => window.term.cols);
+  const first = next.indexOf(WIDE_PICTURE_LINE.slice(0, 41));
+  if (columns !== 41 || first < 0 || next[first + 1] !== '?[31mred?' || next[first + 2] !== WIDE_PICTURE_LINE.slice(0, 41)) {
+    throw new Failure(`the picture at ${columns} columns:\n` + next.join('\n'));
+  }
+  checkLayout('phone at 41 columns', await layoutOf(page));
+  console.log('on a phone: menus, the name, the pauses and the bar by touch; the picture cut at 41 columns');
+  await context.close();
+}
+
+// --- The save in and out -----------------------------------------------------
+
+async function saveMessage(page, what, test) {
+  const deadline = Date.now() + STEP_TIMEOUT_MS;
+  for (;;) {
+    const text = await page.$eval('#save-message', (element) => element.textContent);
+    if (test(text)) return text;
+    if (Date.now() > deadline) throw new Failure(`waited for ${what}; the page says "${text}"`);
+    await sleep(30);
+  }
+}
+
+// Clicks "Export save" and returns the downloaded file's bytes.
+async function exportSave(page, folder) {
+  const file = path.join(folder, 'save1.txt');
+  fs.rmSync(file, { force: true });
+  await page.click('#export-save');
+  await saveMessage(page, 'the export', (text) => text.startsWith('Exported'));
+  const deadline = Date.now() + STEP_TIMEOUT_MS;
+  while (!fs.existsSync(file)) {
+    if (Date.now() > deadline) throw new Failure('no save1.txt was downloaded');
+    await sleep(30);
+  }
+  await sleep(200);  // the download is renamed once complete
+  return fs.readFileSync(file);
+}
+
+async function importFile(page, file, dialogAnswer = null) {
+  let asked = null;
+  const answer = async (dialog) => {
+    asked = dialog.message();
+    if (dialogAnswer) await dialog.accept();
+    else await dialog.dismiss();
+  };
+  page.on('dialog', answer);
+  await page.$eval('#save-message', (element) => { element.textContent = ''; });
+  const input = await page.$('#import-save');
+  await input.uploadFile(file);
+  const said = await saveMessage(page, 'the import', (text) => text !== '');
+  page.off('dialog', answer);
+  return { said, asked };
+}
+
+async function storedSave(page) {
+  return page.evaluate(() => {
+    const bytes = Module.talvoren.storedSave();
+    return bytes === null ? null : Array.from(bytes);
+  });
+}
+
+// The town save of the main play goes out and into a fresh browser profile
+// as a Windows save (CR LF), where Load Game continues it; files that are no
+// save, or too large to be one, are refused and the stored save kept.
+async function checkSaveTransfer(browser, savedPage, folder) {
+  {
+    const exported = await exportSave(savedPage, folder);
+    const stored = await storedSave(savedPage);
+    if (JSON.stringify(Array.from(exported)) !== JSON.stringify(stored)) throw new Failure('the export differs from the stored save');
+    const lines = exported.toString('latin1').split('\n');
+    if (lines.length !== 14 || lines[0] !== 'Act 1') throw new Failure('the exported save is not 14 lines: ' + JSON.stringify(lines));
+    console.log(`exported save1.txt: ${exported.length} bytes, 14 lines`);
+
+    const windowsSave = path.join(folder, 'windows-save.txt');
+    fs.writeFileSync(windowsSave, exported.toString('latin1').replace(/\n/g, '\r\n'), 'latin1');
+    const notASave = path.join(folder, 'notes.txt');
+    fs.writeFileSync(notASave, 'Act 2\nAna\n');
+    const tooLarge = path.join(folder, 'huge.txt');
+    fs.writeFileSync(tooLarge, Buffer.concat([exported, Buffer.alloc(1024 * 1024, 0x20)]));
+
+    const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
+    const page = await newPage(context);
+    await loadPage(page);
+    await page.click('#export-save');
+    await saveMessage(page, 'the export with no save', (text) => text.startsWith('No save to export'));
+
+    let result = await importFile(page, notASave);
+    if (!result.said.includes('not a save') || (await storedSave(page)) !== null) throw new Failure('a file that is no save: ' + result.said);
+    result = await importFile(page, windowsSave);
+    if (result.asked !== null || !result.said.startsWith('Imported')) throw new Failure('the Windows save: ' + result.said);
+    const windowsBytes = Array.from(fs.readFileSync(windowsSave));
+    if (JSON.stringify(await storedSave(page)) !== JSON.stringify(windowsBytes)) throw new Failure('the Windows save was not stored as given');
+    if (JSON.stringify(Array.from(await exportSave(page, folder))) !== JSON.stringify(windowsBytes)) {
+      throw new Failure('the export differs from the imported bytes');
+    }
+    result = await importFile(page, tooLarge);
+    if (!result.said.includes('over 1 MB')) throw new Failure('a file over 1 MB: ' + result.said);
+    result = await importFile(page, notASave);
+    if (!result.said.includes('not a save')) throw new Failure('a file that is no save: ' + result.said);
+    result = await importFile(page, windowsSave, false);  // over the save: asked, and declined
+    if (result.asked === null || !result.said.includes('kept')) throw new Failure('importing over a save asked nothing: ' + result.said);
+    if (JSON.stringify(await storedSave(page)) !== JSON.stringify(windowsBytes)) throw new Failure('a refused file changed the save');
+    result = await importFile(page, windowsSave, true);
+    if (!result.said.startsWith('Imported')) throw new Failure('importing over a save, confirmed: ' + result.said);
+
+    // Stored in IndexedDB: a reload and Load Game continue the imported game.
+    await loadPage(page);
+    await typeLine(page, '4');
+    await waitForScreen(page, 'the town menu of the imported save', showsText(TOWN_HEADING));
+    console.log('the exported save, imported with CR LF into a fresh browser, loads in the town');
+    await context.close();
+  }
+}
+
+// --- Before the game ---------------------------------------------------------
+
+// The page says "Loading Talvoren…" in its own HTML until the terminal draws,
+// and says plainly when the browser has no WebAssembly.
+async function checkPageSpeaksFirst(browser) {
+  const html = await (await fetch(siteUrl)).text();
+  if (!html.includes('>Loading Talvoren…</p>')) throw new Failure('the page says nothing while it loads');
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context);
+  await page.evaluateOnNewDocument(() => {
+    delete window.WebAssembly;
+  });
+  await page.goto(siteUrl, { waitUntil: 'load' });
+  const said = await page.$eval('#loading', (element) => (element.hidden ? '' : element.textContent));
+  if (!said.includes('no WebAssembly')) throw new Failure('without WebAssembly the page says: ' + said);
+  console.log('without WebAssembly: ' + said);
+  // The watch for the policy's violations sees one: an inline script is refused.
+  await page.evaluate(() => {
+    const script = document.createElement('script');
+    script.textContent = 'window.inlineScriptRan = true;';
+    document.body.appendChild(script);
+  });
+  const deadline = Date.now() + STEP_TIMEOUT_MS;
+  while (policyViolations.length === 0) {
+    if (Date.now() > deadline) throw new Failure('an inline script broke no policy, or its violation went unseen');
+    await sleep(30);
+  }
+  if (await page.evaluate(() => window.inlineScriptRan === true)) throw new Failure('an inline script ran');
+  console.log('the policy refuses an inline script: ' + policyViolations.splice(0).join('; '));
+  await context.close();
+}
+
+// --- Offline -----------------------------------------------------------------
+
+// After one visit the service worker holds the site: with the server stopped
+// a reload still brings the main menu, and the game plays.
+async function playOffline(browser) {
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context);
+  await loadPage(page);
+  const cache = await page.evaluate(async () => {
+    await navigator.serviceWorker.ready;
+    const names = await caches.keys();
+    const cached = names.length === 1 ? (await (await caches.open(names[0])).keys()).length : 0;
+    return { names, cached };
+  });
+  if (cache.names.length !== 1 || !/^talvoren-\d+\.\d+\.\d+-[0-9a-f]{16}$/.test(cache.names[0]) || cache.cached < 10) {
+    throw new Failure('the site is not cached: ' + JSON.stringify(cache));
+  }
+  process.kill(process.ppid, 'SIGUSR1');  // serve_and_run.py stops serving
+  const deadline = Date.now() + STEP_TIMEOUT_MS;
+  for (;;) {
+    const refused = await fetch(siteUrl).then(() => false, () => true);
+    if (refused) break;
+    if (Date.now() > deadline) throw new Failure('the server did not stop');
+    await sleep(100);
+  }
+  await loadPage(page);
+  await typeLine(page, '1');
+  await waitForScreen(page, 'the name prompt offline', showsText('What is your name?'));
+  console.log(`with the server stopped, the site comes from the cache "${cache.names[0]}" (${cache.cached} files) and plays`);
+  await context.close();
+}
+
+// The main play runs in a browser profile whose downloads go to `folder`.
+async function play(browser, folder) {
+  const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
+  const page = await newPage(context);
   const firstMs = await loadPage(page);
   const title = await page.title();
   if (title !== TITLE) throw new Failure(`title "${title}"`);
-  console.log(`main menu ${firstMs} ms after navigation, titled "${title}"`);
+  if (!(await page.$eval('#loading', (element) => element.hidden))) throw new Failure('"Loading" stays after the menu');
+  if (await page.$('script:not([src])')) throw new Failure('the page has an inline script');
+  const policy = await page.$eval('meta[http-equiv="Content-Security-Policy"]', (meta) => meta.content);
+  console.log(`main menu ${firstMs} ms after navigation, titled "${title}", under the policy "${policy}"`);
   await playIntoFirstFight(page);
 
   await healWithSpaceAfter(page, 200, 'Hit');
   await healWithSpaceAfter(page, 1000, 'Critical');
   await healWithSpaceAfter(page, 2500, 'Miss');
+  await healWithSpaceAfter(page, 1000, 'Critical', mousePlay);
+  console.log('the mouse chose Heal, stopped the bar and passed the pauses');
+  await page.focus('.xterm-helper-textarea');
 
   // The road: every fight won, every pause passed, until the wizard's town.
   let fights = 1;
@@ -343,23 +797,76 @@ async function play(browser) {
     throw new Failure('the loaded hero differs:\n' + sheet.join('\n') + '\n---\n' + loadedSheet.join('\n'));
   }
   console.log('after a reload, Load Game resumed in the town with the same hero');
-  if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
   await typeLine(page, '99');
   await waitForScreen(page, 'the town menu', showsText(TOWN_HEADING));
+  await checkSaveTransfer(browser, page, folder);
+  await page.bringToFront();
   await checkNarrowWindow(page);
   await typeLine(page, '99');
   await waitForScreen(page, 'the end of the game', showsText('[The game has ended.'));
   return page;
 }
 
-// Loads the page `runs` times, then times the bar's frames in one fight.
+// --- Measures ----------------------------------------------------------------
+
+// Taps the bar `taps` times, at about 0.3 s, and times each tap from the
+// touch to the grade's bytes reaching the terminal and to the frame that
+// shows them.
+async function measureTapToGrade(page, taps) {
+  const latencies = [];
+  for (let i = 0; i < taps; ++i) {
+    await touchPlay.choose(page, 2);
+    await waitForScreen(page, 'the bar', (r) => r.length > 0 && r[0].startsWith('[:'));
+    await sleep(300);
+    await page.evaluate(() => {
+      window.tapTimes = null;
+      const terminal = document.getElementById('terminal');
+      const write = Module.talvoren.write;
+      terminal.addEventListener('pointerdown', (event) => {
+        const touchedAt = event.timeStamp;
+        Module.talvoren.write = (bytes) => {
+          const text = new TextDecoder().decode(bytes);
+          write(bytes);
+          if (!/(Hit|Critical|Miss)/.test(text)) return;
+          Module.talvoren.write = write;
+          const writtenAt = performance.now();
+          window.term.write('', () => requestAnimationFrame(() => {
+            window.tapTimes = { written: writtenAt - touchedAt, shown: performance.now() - touchedAt };
+          }));
+        };
+      }, { once: true, capture: true });
+    });
+    await touchPlay.space(page);
+    await page.waitForFunction(() => window.tapTimes !== null, { timeout: STEP_TIMEOUT_MS });
+    latencies.push(await page.evaluate(() => window.tapTimes));
+    await passPausesUntil(page, 'the turn screen', atTurn, touchPlay);
+  }
+  return latencies;
+}
+
+// Loads the page `runs` times on a desktop and on a phone whose processor is
+// four times slower, times the bar's frames in one fight, then taps the bar.
 async function bench(browser, runs) {
   const page = await newPage(browser);
   const loadToMenuMs = [];
   for (let run = 0; run < runs; ++run) loadToMenuMs.push(await loadPage(page));
   await playIntoFirstFight(page);
   const framePeriodsMs = await measureBarPeriod(page);
-  return { page, figures: { loadToMenuMs, framePeriodsMs } };
+  await page.close();
+
+  const context = await browser.createBrowserContext();
+  const phone = await newPage(context, PHONE);
+  await phone.emulateCPUThrottling(4);
+  const phoneLoadToMenuMs = [];
+  for (let run = 0; run < runs; ++run) phoneLoadToMenuMs.push(await loadPage(phone));
+  await playIntoFirstFight(phone);
+  const phoneFramePeriodsMs = await measureBarPeriod(phone);
+  await passPausesUntil(phone, 'the turn screen', atTurn);
+  const tapToGrade = await measureTapToGrade(phone, 8);
+  return {
+    page: phone,
+    figures: { loadToMenuMs, framePeriodsMs, phoneLoadToMenuMs, phoneFramePeriodsMs, tapToGrade },
+  };
 }
 
 async function main() {
@@ -377,14 +884,26 @@ async function main() {
       page = measured.page;
       fs.writeFileSync(benchPath, JSON.stringify(measured.figures));
     } else {
+      await checkPageSpeaksFirst(browser);
       await playWithStorageRefused(browser);
-      page = await play(browser);
+      await playOnAPhone(browser);
+      await checkLayouts(browser);
+      const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'talvoren-web-'));
+      try {
+        page = await play(browser, downloads);
+      } finally {
+        fs.rmSync(downloads, { recursive: true, force: true });
+      }
+      await playOffline(browser);
+      if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
+      if (policyViolations.length > 0) throw new Failure('the page broke its policy: ' + policyViolations.join('; '));
       console.log('browser play: all checks passed');
     }
   } catch (error) {
     failed = true;
     console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
-    const pages = await browser.pages();
+    const pages = [];
+    for (const context of browser.browserContexts()) pages.push(...(await context.pages()));
     page = pages[pages.length - 1];
     if (page) {
       try {
