@@ -191,6 +191,33 @@ TEST_F(ScreenFit, ControlBytesInPicturesShowAsQuestionMarksOnAConsole) {
     EXPECT_EQ(transcript(), "\x1b[2Jgone\nbell\a tab\there\rover\x7f\nlast\r\n");
 }
 
+// On a console that reads UTF-8, a C1 control written as UTF-8 (CSI is C2 9B)
+// would act like ESC [: it shows as "?" too, even split between two blocks
+// of the file; a one-byte-a-character console takes the byte 9B alone for it.
+TEST_F(ScreenFit, EightBitControlsInPicturesShowAsQuestionMarksOnAConsole) {
+    std::string split;
+    while (split.size() + 80 < 64 * 1024) split += std::string(79, 'x') + "\n";
+    split += std::string(64 * 1024 - 1 - split.size(), 'y') + "\xc2\x9b" + "2J\n";  // C2 ends the first block
+    writeFile("art.txt",
+              "caf\xc3\xa9 \xc2\x9b"
+              "2J \x9b"
+              "2J\n");
+    writeFile("split.txt", split);
+    console.setConsoleWidth(80);
+    printArtFile("art.txt");
+    EXPECT_EQ(transcript(), "caf\xc3\xa9 ?2J ?2J\n");
+
+    console.clearTranscript();
+    printArtFile("split.txt");
+    EXPECT_TRUE(transcript().ends_with("\nyyyyyyyyyyyyyyy?2J\n"))
+        << transcript().substr(transcript().size() - 30);
+
+    console.clearTranscript();
+    console.setTextEncoding(TextEncoding::eightBit);
+    printArtFile("art.txt");
+    EXPECT_EQ(transcript(), "caf\xc3\xa9 \xc2?2J ?2J\n");
+}
+
 // A picture arrives in blocks; where a block ends changes nothing on screen,
 // and a character of several bytes (an accented e) takes one column.
 TEST(RowFitter, PictureLinesCutTheSameInPiecesOfAnySize) {

@@ -8,6 +8,7 @@
 
 #include "console/game_context.h"
 #include "console/screen.h"
+#include "console/shown_name.h"
 #include "console/text_kit.h"
 
 namespace talvoren {
@@ -55,15 +56,57 @@ void copyBlock(std::string_view block, bool& heldCarriageReturn, std::string& ou
 }
 
 // Pictures are read from the working folder first, so anyone who can write
-// there can plant one: on a console, every control byte but the line end
-// shows as "?", as in names, and no picture drives the terminal (escapes,
-// bells, a bare CR writing over a row). Piped, the bytes pass as they are.
-void showControlBytes(std::string& text) {
-    for (char& byte : text) {
-        const auto code = static_cast<unsigned char>(byte);
-        if ((code < 0x20 && byte != '\n') || code == 0x7f) byte = '?';
+// there can plant one: on a console each line shows as a name does, every
+// control but the line end as "?" (the console's 8-bit controls included),
+// and no picture drives the terminal (escapes, bells, a bare CR writing over
+// a row). Piped, the bytes pass as they are.
+class PictureGuard {
+public:
+    explicit PictureGuard(TextEncoding encoding) : encoding_(encoding) {}
+
+    // Shows `text` safely; a UTF-8 character cut by the block's end waits
+    // for the rest of it in the next block.
+    void show(std::string& text) {
+        held_.append(text);
+        const std::size_t keep = encoding_ == TextEncoding::utf8 ? cutCharacterAtEnd(held_) : 0;
+        text = shownLines(std::string_view(held_).substr(0, held_.size() - keep));
+        held_.erase(0, held_.size() - keep);
     }
-}
+    // What is still held at the end of the picture (a cut character: "?").
+    std::string rest() {
+        std::string rest = shownLines(held_);
+        held_.clear();
+        return rest;
+    }
+
+private:
+    // Bytes at the end of `text` that begin a UTF-8 character not yet whole.
+    static std::size_t cutCharacterAtEnd(std::string_view text) {
+        for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+            const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+            if ((byte & 0xC0) != 0x80) {
+                const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+                return length > back ? back : 0;
+            }
+        }
+        return 0;
+    }
+
+    std::string shownLines(std::string_view text) const {
+        std::string shown;
+        shown.reserve(text.size());
+        for (std::size_t start = 0;;) {
+            const std::size_t end = text.find('\n', start);
+            shown += shownName(text.substr(start, end - start), encoding_);
+            if (end == std::string_view::npos) return shown;
+            shown += '\n';
+            start = end + 1;
+        }
+    }
+
+    TextEncoding encoding_;
+    std::string held_;
+};
 
 }  // namespace
 
@@ -79,15 +122,25 @@ void printArtFile(std::string path) {
     bool heldCarriageReturn = false;
     char last = '\n';
     const bool console = screenOnConsole();
+    PictureGuard guard(game().terminal.textEncoding());
     for (;;) {
         const std::ptrdiff_t got = file->read(block.data(), block.size());
         if (got <= 0) break;  // end of file or a read error: stop silently
         copyBlock(std::string_view(block.data(), static_cast<std::size_t>(got)), heldCarriageReturn, out);
         if (!out.empty()) {
-            if (console) showControlBytes(out);
-            screenWriteAsIs(out);
-            screenFlush();
-            last = out.back();
+            if (console) guard.show(out);
+            if (!out.empty()) {
+                screenWriteAsIs(out);
+                screenFlush();
+                last = out.back();
+            }
+        }
+    }
+    if (console) {
+        const std::string rest = guard.rest();
+        if (!rest.empty()) {
+            screenWriteAsIs(rest);
+            last = rest.back();
         }
     }
     if (heldCarriageReturn) {
