@@ -87,8 +87,9 @@ std::string temporaryName(FileSystem& system, const std::string& name) {
     mix ^= mix >> 32;
     std::string result = ".";
     result.append(name).append(kMark);
-    for (std::size_t letter = 0; letter < kMarkLetters; ++letter, mix /= kLetters.size()) {
-        result += kLetters[mix % kLetters.size()];
+    const std::uint64_t letters = kLetters.size();
+    for (std::size_t letter = 0; letter < kMarkLetters; ++letter, mix /= letters) {
+        result += kLetters[static_cast<std::size_t>(mix % letters)];  // below 62 on every system
     }
     return result;
 }
