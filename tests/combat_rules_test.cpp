@@ -65,6 +65,26 @@ TEST(Monster, WorkedExamplesOfEachKind) {
     EXPECT_EQ(lowest(kRaven, 31).lastHit, 0);
 }
 
+// The same numbers on every processor: a level factor of exactly 2.3 (level
+// 13) or 2.8 (level 18), never a hair above, so no blow or health is rounded
+// up by one where a processor fuses the multiply and the add.
+TEST(Monster, LevelFactorsRoundTheSameEverywhere) {
+    // A level-13 Raven rolling its highest against Strength 25 and Agility 4:
+    // 100 high damage, 50 low damage and 100 health, each grown to 2.3 times.
+    ScriptedDice ravenDice({100, 50, 100});
+    const Enemy raven = makeMonster(kRaven, 13, hero(1, 25, 4), ravenDice);
+    EXPECT_EQ(raven.maxHealth, 229);
+    EXPECT_EQ(raven.maxDamage, 229);
+    EXPECT_EQ(raven.minDamage, 114);
+    // A level-18 Wasp against Strength 10: 90 and 80 damage grown to 2.8
+    // times; its 100 health stays as rolled.
+    ScriptedDice waspDice({90, 80, 100});
+    const Enemy wasp = makeMonster(kWasp, 18, hero(1, 10, 4), waspDice);
+    EXPECT_EQ(wasp.maxDamage, 251);
+    EXPECT_EQ(wasp.minDamage, 224);
+    EXPECT_EQ(wasp.maxHealth, 100);
+}
+
 TEST(Monster, RollsDamageFromStrengthAndHealthFromAgility) {
     ScriptedDice dice;
     makeMonster(kBear, 2, hero(1, 7, 3), dice);

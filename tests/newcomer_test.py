@@ -35,11 +35,11 @@ class Options(unittest.TestCase):
         self.assertEqual(os.listdir(self.folder.name), [])
 
     def test_bad_arguments_are_usage_errors_on_standard_error(self):
+        # What each argument is told is the command line's own unit test; here,
+        # that a real argv (a 100,000-character one too) reaches it and stops
+        # the game before it starts.
         for arguments, complaint in [
-            (["--bogus"], b"talvoren: unknown option '--bogus'\n"),
             (["--version", "extra"], b"talvoren: unexpected argument 'extra'\n"),
-            (["-"], b"talvoren: unknown option '-'\n"),
-            ([""], b"talvoren: unknown option ''\n"),
             (["x" * 100_000], b"talvoren: unknown option '" + b"x" * 64 + b"...'\n"),
         ]:
             with self.subTest(arguments=[a[:20] for a in arguments]):

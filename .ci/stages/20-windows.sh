@@ -14,19 +14,8 @@ wine=/usr/lib/wine/wine64
 current=""
 trap '' PIPE       # a game that ends early must fail a check, not kill this script
 
-fail() {
-  echo "FAILED: windows${current:+ session '$current'}: $*" >&2
-  if [ -n "$current" ] && [ -f "$play/$current.txt" ]; then
-    echo "----- transcript of '$current' -----" >&2
-    cat "$play/$current.txt" >&2
-    echo "----- end of transcript -----" >&2
-    if [ -s "$play/$current.err" ]; then
-      echo "----- standard error -----" >&2
-      cat "$play/$current.err" >&2
-    fi
-  fi
-  exit 1
-}
+stage=windows
+source "$root/.ci/lib/stage.bash"
 
 # ---- Tools --------------------------------------------------------------------
 need_packages=()
