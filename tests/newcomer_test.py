@@ -12,6 +12,7 @@ import sys
 import tempfile
 import termios
 import unittest
+from pathlib import Path
 
 GAME = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else None
 
@@ -91,6 +92,36 @@ class StartedAnywhere(unittest.TestCase):
             # The save lands where the game was started.
             self.assertEqual(os.listdir(elsewhere), ["save1.txt"])
 
+    def test_pictures_planted_in_the_folder(self):
+        """Another user's files of the pictures' names in a shared folder: sparse
+        ones of 1 TB are passed over at once for the game's own picture; small
+        ones are shown, and piped even their escapes pass as they are."""
+        names = ["bear.txt", "hippopotamus.txt", "raven.txt", "wasp.txt"]
+        beside = os.path.dirname(GAME)
+
+        def fight(folder):
+            played = subprocess.run([GAME], input=b"1\nAna\n\n\n\n", capture_output=True,
+                                    cwd=folder, timeout=60)
+            self.assertEqual(played.returncode, 0)
+            self.assertNotIn(b"Unable to open file", played.stdout)
+            return played.stdout
+
+        with tempfile.TemporaryDirectory() as shared:
+            try:
+                for name in names:
+                    with open(os.path.join(shared, name), "wb") as planted:
+                        os.truncate(planted.fileno(), 1 << 40)
+            except OSError as refused:
+                self.skipTest(f"this disk holds no sparse file of 1 TB: {refused}")
+            shown = fight(shared)
+            self.assertNotIn(b"\0", shown)
+            own = [name for name in names if Path(beside, name).read_bytes() in shown]
+            self.assertEqual(len(own), 1, shown[-2000:])
+
+            hostile = b"\x1b]0;PLANTED\x07\x1b[2J\x9b31mPICTURE\n"
+            for name in names:
+                Path(shared, name).write_bytes(hostile)  # the terabytes go
+            self.assertIn(b"+" + hostile + b"+-", fight(shared))
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
