@@ -1,11 +1,8 @@
 // Pictures found from anywhere: the working folder first, then the folder of
 // the program, then the folder the game was installed with; the save file
 // always stays in the working folder.
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "combat/battle.h"
 #include "console/art_file.h"
@@ -129,27 +126,6 @@ TEST_F(InstalledPictures, OversizePicturesArePassedOverForTheNextPlace) {
     writeInstalled("raven.txt", std::string(64 * 1024 + 1, 'r'));
     printArtFile("raven.txt");  // too large in all three places
     EXPECT_EQ(transcript(), "Unable to open file\n");
-}
-
-// A sparse terabyte, as a real disk holds it: turned down at once, never
-// streamed, and the fight shows the game's own monster.
-TEST_F(InstalledPictures, TerabytePictureInTheWorkingFolderLeavesTheFightAsItWas) {
-    installAllPictures();
-    for (const char* name : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
-        writeFile(name, "");
-        std::error_code refused;
-        std::filesystem::resize_file(folder / name, std::uintmax_t{1} << 40, refused);
-        if (refused) GTEST_SKIP() << "this disk holds no sparse file of 1 TB: " << refused.message();
-    }
-    console.setBudget({0, 0, 64 * 1024});
-    EXPECT_EQ(play("1\nAna\n\n\n\n"), 0);
-    const std::string picture = pictureFileFor(enemy.name);
-    EXPECT_EQ(count("~ installed picture of " + picture + " ~\n"), 1u) << transcript();
-    EXPECT_EQ(count("Unable to open file"), 0u);
-    EXPECT_LT(console.outputBytes(), std::size_t{64 * 1024});
-    for (const char* name : {"bear.txt", "hippopotamus.txt", "wasp.txt", "raven.txt"}) {
-        std::filesystem::remove(folder / name);
-    }
 }
 
 TEST_F(InstalledPictures, NewGameFromAnEmptyFolderShowsTheInstalledMonsterAndSavesHere) {

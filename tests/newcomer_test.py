@@ -1,7 +1,7 @@
 """The real binary as a newcomer meets it: its options are answered before
 the game starts, so none of them draws a screen, changes the terminal or
 makes a save; and the build tree's game, started from any other folder,
-shows its monster pictures.
+shows its monster pictures, passing over planted ones too large to be one.
 
 Usage: newcomer_test.py GAME_BINARY   (standard library only)
 """
