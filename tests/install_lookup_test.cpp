@@ -107,7 +107,7 @@ TEST_F(InstalledPictures, OversizePicturesArePassedOverForTheNextPlace) {
     lines200 += std::string(64 * 1024 - 1 - lines200.size(), '#') + "\n";
     writeFile("wasp.txt", lines200);
     writeFile("bear.txt", lines200.substr(1) + "x");  // one byte smaller, but 201 lines
-    writeFile("raven.txt", lines200 + "\n");          // a 65,537th byte
+    writeFile("raven.txt", "#" + lines200);           // 200 lines, but a 65,537th byte
     writeFile("bin/raven.txt", std::string(201, '\n'));
     writeFile("hippopotamus.txt", std::string(200, '\n') + "a\r");  // 201 lines, the last without its end
     writeFile("bin/bear.txt", "bear beside the program\n");
