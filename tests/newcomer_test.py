@@ -94,8 +94,9 @@ class StartedAnywhere(unittest.TestCase):
 
     def test_pictures_planted_in_the_folder(self):
         """Another user's files of the pictures' names in a shared folder: sparse
-        ones of 1 TB are passed over at once for the game's own picture; small
-        ones are shown, and piped even their escapes pass as they are."""
+        ones of 1 TB and links to /dev/zero are passed over at once for the
+        game's own picture; small ones are shown, and piped even their escapes
+        pass as they are."""
         names = ["bear.txt", "hippopotamus.txt", "raven.txt", "wasp.txt"]
         beside = os.path.dirname(GAME)
 
@@ -118,10 +119,17 @@ class StartedAnywhere(unittest.TestCase):
             own = [name for name in names if Path(beside, name).read_bytes() in shown]
             self.assertEqual(len(own), 1, shown[-2000:])
 
+            for name in names:  # endless, and no plain file: refused unread
+                os.remove(os.path.join(shared, name))
+                os.symlink("/dev/zero", os.path.join(shared, name))
+            self.assertNotIn(b"\0", fight(shared))
+
             hostile = b"\x1b]0;PLANTED\x07\x1b[2J\x9b31mPICTURE\n"
             for name in names:
-                Path(shared, name).write_bytes(hostile)  # the terabytes go
+                os.remove(os.path.join(shared, name))
+                Path(shared, name).write_bytes(hostile)
             self.assertIn(b"+" + hostile + b"+-", fight(shared))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
