@@ -106,10 +106,10 @@ void copyBlock(std::string_view block, bool& heldCarriageReturn, std::string& ou
 }
 
 // Pictures are read from the working folder first, so anyone who can write
-// there can plant one: on a terminal, sized or not, each line shows as a name does, every
-// control but the line end as "?" (the console's 8-bit controls included),
-// and no picture drives the terminal (escapes, bells, a bare CR writing over
-// a row). Piped, the bytes pass as they are.
+// there can plant one: on a terminal, sized or not, each line shows as a name
+// does, every control but the line end as "?" (the console's 8-bit controls
+// included), and no picture drives the terminal (escapes, bells, a bare CR
+// writing over a row). Piped, the bytes pass as they are.
 class PictureGuard {
 public:
     explicit PictureGuard(TextEncoding encoding) : encoding_(encoding) {}
