@@ -1,6 +1,9 @@
-// Shows one picture file on standard output with the game's picture display,
-// on the real platform, and nothing else: `art_driver FILE`.
+// Streams one file of any size on standard output with the game's picture
+// display, on the real platform, and nothing else: `art_driver FILE`. The
+// game itself shows no picture past its bound; the stream beneath is what is
+// measured here.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "combat/calendar_dice.h"
@@ -19,7 +22,12 @@ int main(int argc, char** argv) {
     CalendarDice dice(nativeClock());
     GameContext context(nativeTerminal(), nativeClock(), nativeFiles(), dice);
     const GameScope scope(context);
-    printArtFile(argv[1]);
+    const std::unique_ptr<ReadableFile> file = nativeFiles().openForReading(argv[1]);
+    if (!file) {
+        std::fputs("art_driver: cannot open the file\n", stderr);
+        return 1;
+    }
+    streamPicture(*file);
     context.screen.flush();
     return 0;
 }

@@ -96,6 +96,38 @@ TEST_F(InstalledPictures, OnlyBareNamesOfRealFilesAreLookedUp) {
     }
 }
 
+// Another user can plant a picture in a shared working folder: one too large
+// to be a picture is passed over as a missing one, and the next place shows.
+TEST_F(InstalledPictures, OversizePicturesArePassedOverForTheNextPlace) {
+    const std::filesystem::path program = folder / "bin";
+    std::filesystem::create_directories(program);
+    console.setExecutableFolder(program.string());
+    std::string lines200;  // 200 lines, 65,536 bytes: the largest picture shown
+    for (int row = 1; row < 200; ++row) lines200 += std::string(327, '#') + "\n";
+    lines200 += std::string(64 * 1024 - 1 - lines200.size(), '#') + "\n";
+    writeFile("wasp.txt", lines200);
+    writeFile("bear.txt", lines200.substr(1) + "x");  // one byte smaller, but 201 lines
+    writeFile("raven.txt", "#" + lines200);           // 200 lines, but a 65,537th byte
+    writeFile("bin/raven.txt", std::string(201, '\n'));
+    writeFile("hippopotamus.txt", std::string(200, '\n') + "a\r");  // 201 lines, the last without its end
+    writeFile("bin/bear.txt", "bear beside the program\n");
+    writeInstalled("raven.txt", "installed raven\n");
+    writeInstalled("hippopotamus.txt", std::string(199, '\n') + "hippo");
+
+    printArtFile("wasp.txt");
+    EXPECT_EQ(transcript(), lines200);
+
+    console.clearTranscript();
+    for (const char* name : {"bear.txt", "raven.txt", "hippopotamus.txt"}) printArtFile(name);
+    EXPECT_EQ(transcript(),
+              "bear beside the program\ninstalled raven\n" + std::string(199, '\n') + "hippo\n");
+
+    console.clearTranscript();
+    writeInstalled("raven.txt", std::string(64 * 1024 + 1, 'r'));
+    printArtFile("raven.txt");  // too large in all three places
+    EXPECT_EQ(transcript(), "Unable to open file\n");
+}
+
 TEST_F(InstalledPictures, NewGameFromAnEmptyFolderShowsTheInstalledMonsterAndSavesHere) {
     installAllPictures();
     EXPECT_EQ(play("1\nAna\n\n\n\n"), 0);

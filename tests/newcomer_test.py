@@ -1,7 +1,7 @@
 """The real binary as a newcomer meets it: its options are answered before
 the game starts, so none of them draws a screen, changes the terminal or
 makes a save; and the build tree's game, started from any other folder,
-shows its monster pictures.
+shows its monster pictures, passing over planted ones too large to be one.
 
 Usage: newcomer_test.py GAME_BINARY   (standard library only)
 """
@@ -12,6 +12,7 @@ import sys
 import tempfile
 import termios
 import unittest
+from pathlib import Path
 
 GAME = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else None
 
@@ -90,6 +91,44 @@ class StartedAnywhere(unittest.TestCase):
             self.assertNotIn(b"Unable to open file", played.stdout)
             # The save lands where the game was started.
             self.assertEqual(os.listdir(elsewhere), ["save1.txt"])
+
+    def test_pictures_planted_in_the_folder(self):
+        """Another user's files of the pictures' names in a shared folder: sparse
+        ones of 1 TB and links to /dev/zero are passed over at once for the
+        game's own picture; small ones are shown, and piped even their escapes
+        pass as they are."""
+        names = ["bear.txt", "hippopotamus.txt", "raven.txt", "wasp.txt"]
+        beside = os.path.dirname(GAME)
+
+        def fight(folder):
+            played = subprocess.run([GAME], input=b"1\nAna\n\n\n\n", capture_output=True,
+                                    cwd=folder, timeout=60)
+            self.assertEqual(played.returncode, 0)
+            self.assertNotIn(b"Unable to open file", played.stdout)
+            return played.stdout
+
+        with tempfile.TemporaryDirectory() as shared:
+            try:
+                for name in names:
+                    with open(os.path.join(shared, name), "wb") as planted:
+                        os.truncate(planted.fileno(), 1 << 40)
+            except OSError as refused:
+                self.skipTest(f"this disk holds no sparse file of 1 TB: {refused}")
+            shown = fight(shared)
+            self.assertNotIn(b"\0", shown)
+            own = [name for name in names if Path(beside, name).read_bytes() in shown]
+            self.assertEqual(len(own), 1, shown[-2000:])
+
+            for name in names:  # endless, and no plain file: refused unread
+                os.remove(os.path.join(shared, name))
+                os.symlink("/dev/zero", os.path.join(shared, name))
+            self.assertNotIn(b"\0", fight(shared))
+
+            hostile = b"\x1b]0;PLANTED\x07\x1b[2J\x9b31mPICTURE\n"
+            for name in names:
+                os.remove(os.path.join(shared, name))
+                Path(shared, name).write_bytes(hostile)
+            self.assertIn(b"+" + hostile + b"+-", fight(shared))
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // Screens on a console of any width: the rows a player sees, on an
 // xterm-like terminal and on the Windows console, which wrap differently.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,17 @@ TEST_F(ScreenFit, ControlBytesInPicturesShowAsQuestionMarksOnAConsole) {
     printArtFile("art.txt");
     EXPECT_EQ(transcript(), "<clear>?[2Jgone\nbell? tab?here?over?\nlast?\n");
 
+    // A terminal that reports no size (a pseudo-terminal of 0 columns, a
+    // serial line) is driven by the same bytes: no title, no clear, no CSI.
+    restartProgram();
+    console.setConsoleWidth(0);
+    writeFile("title.txt",
+              "\x1b]0;pwned\x07\x1b[2J\x9b"
+              "2J caf\xc3\xa9\r\n");
+    printArtFile("art.txt");
+    printArtFile("title.txt");
+    EXPECT_EQ(transcript(), "?[2Jgone\nbell? tab?here?over?\nlast?\n?]0;pwned??[2J?2J caf\xc3\xa9\n");
+
     restartProgram();
     console.setConsoleWidth(std::nullopt);  // piped
     printArtFile("art.txt");
@@ -208,7 +220,9 @@ TEST_F(ScreenFit, EightBitControlsInPicturesShowAsQuestionMarksOnAConsole) {
     EXPECT_EQ(transcript(), "caf\xc3\xa9 ?2J ?2J\n");
 
     console.clearTranscript();
-    printArtFile("split.txt");
+    const std::unique_ptr<ReadableFile> file = console.openForReading("split.txt");  // past a picture's bound
+    ASSERT_NE(file, nullptr);
+    streamPicture(*file);
     EXPECT_TRUE(transcript().ends_with("\nyyyyyyyyyyyyyyy?2J\n"))
         << transcript().substr(transcript().size() - 30);
 

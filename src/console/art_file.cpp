@@ -1,10 +1,14 @@
 #include "console/art_file.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "console/game_context.h"
 #include "console/screen.h"
@@ -15,17 +19,63 @@ namespace talvoren {
 
 namespace {
 
+// Memory that reads as a file: a picture already read whole, streamed like any.
+class PictureInMemory final : public ReadableFile {
+public:
+    explicit PictureInMemory(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        const std::size_t count = std::min(capacity, bytes_.size() - given_);
+        bytes_.copy(buffer, count, given_);
+        given_ += count;
+        return static_cast<std::ptrdiff_t>(count);
+    }
+
+private:
+    std::string bytes_;
+    std::size_t given_ = 0;
+};
+
+// The whole picture `file` holds, or nothing when it is too large to be one.
+// Reading stops one byte past the bound, so a sparse terabyte or a file that
+// never ends costs no more than a picture; the bytes judged are the bytes
+// shown, since nothing is read again by name. A read error ends the picture
+// where it struck, as it always has.
+std::optional<std::string> readFittingPicture(ReadableFile& file) {
+    std::string picture(kLargestPictureBytes + 1, '\0');
+    std::size_t size = 0;
+    while (size < picture.size()) {
+        const std::ptrdiff_t got = file.read(picture.data() + size, picture.size() - size);
+        if (got <= 0) break;
+        size += static_cast<std::size_t>(got);
+    }
+    if (size > kLargestPictureBytes) return std::nullopt;
+    picture.resize(size);
+    const std::size_t lines = static_cast<std::size_t>(std::count(picture.begin(), picture.end(), '\n')) +
+                              (picture.empty() || picture.back() == '\n' ? 0 : 1);
+    if (lines > kLongestPictureLines) return std::nullopt;
+    return picture;
+}
+
 // A picture is looked for in the working folder (so a player's own picture
 // wins), then beside the program (a build tree started from anywhere), then
-// in the installed picture folder. A path with a folder means that folder only.
+// in the installed picture folder. A path with a folder means that folder
+// only. A file too large to be a picture is passed over like a missing one:
+// anyone who can write the working folder could plant one.
 std::unique_ptr<ReadableFile> findPicture(const std::string& path) {
     Files& files = game().files;
-    if (auto file = files.openForReading(path)) return file;
+    std::vector<std::string> places = {path};
     const std::filesystem::path name(path);
-    if (name.has_parent_path()) return nullptr;
-    for (const std::string& folder : {files.executableFolder(), files.dataFolder()}) {
-        if (folder.empty()) continue;
-        if (auto file = files.openForReading((std::filesystem::path(folder) / name).string())) return file;
+    if (!name.has_parent_path()) {
+        for (const std::string& folder : {files.executableFolder(), files.dataFolder()}) {
+            if (!folder.empty()) places.push_back((std::filesystem::path(folder) / name).string());
+        }
+    }
+    for (const std::string& place : places) {
+        const std::unique_ptr<ReadableFile> file = files.openForReading(place);
+        if (!file) continue;
+        if (std::optional<std::string> picture = readFittingPicture(*file)) {
+            return std::make_unique<PictureInMemory>(std::move(*picture));
+        }
     }
     return nullptr;
 }
@@ -56,10 +106,10 @@ void copyBlock(std::string_view block, bool& heldCarriageReturn, std::string& ou
 }
 
 // Pictures are read from the working folder first, so anyone who can write
-// there can plant one: on a console each line shows as a name does, every
-// control but the line end as "?" (the console's 8-bit controls included),
-// and no picture drives the terminal (escapes, bells, a bare CR writing over
-// a row). Piped, the bytes pass as they are.
+// there can plant one: on a terminal, sized or not, each line shows as a name
+// does, every control but the line end as "?" (the console's 8-bit controls
+// included), and no picture drives the terminal (escapes, bells, a bare CR
+// writing over a row). Piped, the bytes pass as they are.
 class PictureGuard {
 public:
     explicit PictureGuard(TextEncoding encoding) : encoding_(encoding) {}
@@ -116,15 +166,19 @@ void printArtFile(std::string path) {
         printLine("Unable to open file");
         return;
     }
+    streamPicture(*file);
+}
+
+void streamPicture(ReadableFile& file) {
     std::array<char, 64 * 1024> block{};
     std::string out;
     out.reserve(block.size());
     bool heldCarriageReturn = false;
     char last = '\n';
-    const bool console = screenOnConsole();
+    const bool console = screenOnTerminal();
     PictureGuard guard(game().terminal.textEncoding());
     for (;;) {
-        const std::ptrdiff_t got = file->read(block.data(), block.size());
+        const std::ptrdiff_t got = file.read(block.data(), block.size());
         if (got <= 0) break;  // end of file or a read error: stop silently
         copyBlock(std::string_view(block.data(), static_cast<std::size_t>(got)), heldCarriageReturn, out);
         if (!out.empty()) {

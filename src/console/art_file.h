@@ -1,16 +1,31 @@
 // Copies a picture file to the console.
 #pragma once
 
+#include <cstddef>
 #include <string>
+
+#include "platform/files.h"
 
 namespace talvoren {
 
-// Streams the file at `path` to the console line by line, in constant memory:
-// a carriage return before a line end is dropped and a last line without a
-// line end gets one. On a console each line is cut at its width and every
-// other control byte shows as "?"; piped, every other byte passes as it is. A file that cannot be opened
-// (missing, unreadable, a folder) prints "Unable to open file" instead. A bare file name not found in the
-// working folder is looked up in the installed data folder.
+// The largest picture shown. A file past either bound is no picture the game
+// shows: it is passed over as a missing one would be.
+inline constexpr std::size_t kLargestPictureBytes = 64 * 1024;
+inline constexpr std::size_t kLongestPictureLines = 200;
+
+// Shows the picture `path` as streamPicture does. A bare file name is looked
+// for in the working folder, then beside the program, then in the installed
+// data folder; a path with a folder only there. The first place with a file
+// of at most kLargestPictureBytes bytes and kLongestPictureLines lines wins;
+// where none has one (missing, unreadable, a folder, too large), "Unable to
+// open file" is printed instead.
 void printArtFile(std::string path);
+
+// Streams all of `file` to the console line by line, in constant memory and
+// with no bound: a carriage return before a line end is dropped and a last
+// line without a line end gets one. On a terminal, whether or not it reports
+// its width, every other control byte shows as "?" and, where the width is
+// known, each line is cut at it; piped, every other byte passes as it is.
+void streamPicture(ReadableFile& file);
 
 }  // namespace talvoren

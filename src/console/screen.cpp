@@ -19,6 +19,7 @@ void ScreenWriter::readWidth() {
     } else {
         fitter_.reset();
     }
+    terminal_ = fitter_.has_value() || out_.outputIsConsole();
 }
 
 template <typename Fit>
@@ -50,8 +51,9 @@ void ScreenWriter::writeAsIs(std::string_view text) {
     sendFitted([&](std::string& fitted) { fitting->passedThrough(text, fitted); });
 }
 
-bool ScreenWriter::onConsole() {
-    return fitter() != nullptr;
+bool ScreenWriter::onTerminal() {
+    if (!widthRead_) readWidth();
+    return terminal_;
 }
 
 void ScreenWriter::rule(std::string_view rule) {
@@ -98,8 +100,8 @@ void screenWriteAsIs(std::string_view text) {
     game().screen.writeAsIs(text);
 }
 
-bool screenOnConsole() {
-    return game().screen.onConsole();
+bool screenOnTerminal() {
+    return game().screen.onTerminal();
 }
 
 void screenRule(std::string_view rule) {

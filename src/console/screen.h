@@ -22,8 +22,9 @@ public:
     // Writes a picture's text: on a console each line cut at the row's edge
     // (see RowFitter::passedThrough), anywhere else byte for byte.
     void writeAsIs(std::string_view text);
-    // True when text is fitted to a console's width for this screen.
-    bool onConsole();
+    // True when output goes to a terminal, sized or not, so that a control
+    // byte written would drive it.
+    bool onTerminal();
     // Writes the frame line `rule` ("+", dashes, "+"): as it is, with no line
     // end, without a console; on a console cut to its width when narrower,
     // alone on its row.
@@ -52,12 +53,13 @@ private:
     bool widthRead_ = false;
     std::optional<RowFitter> fitter_;  // none when text passes as it is
     std::string fitted_;               // reused buffer for the fitted bytes
+    bool terminal_ = false;            // a terminal, sized or not
 };
 
 // The running game's screen (see GameContext), for the routines that draw.
 void screenWrite(std::string_view text);
 void screenWriteAsIs(std::string_view text);
-bool screenOnConsole();
+bool screenOnTerminal();
 void screenRule(std::string_view rule);
 void screenFlush();
 void screenClear();

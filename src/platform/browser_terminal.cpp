@@ -107,6 +107,9 @@ public:
 
     void homeCursor() override { out_.homeCursor(); }
 
+    // The page's terminal, even before it has been measured.
+    bool outputIsConsole() override { return true; }
+
     // The page fits the terminal to its window, so this is read afresh.
     std::optional<int> width() override {
         const int columns = terminalColumns();

@@ -243,6 +243,8 @@ public:
     // As the locale says, read once: the terminal's own encoding cannot be asked.
     TextEncoding textEncoding() override { return encoding_; }
 
+    bool outputIsConsole() override { return ::isatty(STDOUT_FILENO) != 0; }
+
     std::optional<int> width() override {
         if (::isatty(STDOUT_FILENO) == 0) return std::nullopt;
         struct winsize size {};

@@ -42,6 +42,10 @@ public:
     // nullopt when output is not a console (or it cannot tell its width), in
     // which case the game writes every byte as it always has.
     virtual std::optional<int> width() { return std::nullopt; }
+    // True when output goes to a terminal or console, whether or not it can
+    // tell its width (a pseudo-terminal of 0 columns, a serial line); false
+    // for a pipe or a file.
+    virtual bool outputIsConsole() { return width().has_value(); }
     // True when writing a row's last column already moves the cursor to the
     // next row (the Windows console); false where the move waits for the next
     // character and a line end after a full row adds no blank row (xterm).

@@ -203,6 +203,8 @@ public:
         ::SetConsoleCursorPosition(out_, COORD{0, 0});
     }
 
+    bool outputIsConsole() override { return outputIsConsole_; }
+
     // The screen buffer's width, which is what the console wraps at (not the
     // window's, which may show only part of it).
     std::optional<int> width() override {

@@ -32,7 +32,8 @@ public:
     // Control sequences appear in the transcript as markers such as "<clear>".
     void setShowControls(bool show) { showControls_ = show; }
     // Output goes to a console of this many columns (none by default: the
-    // transcript then holds every byte as piped output would). The cursor's
+    // transcript then holds every byte as piped output would); 0 is a
+    // terminal that reports no size. The cursor's
     // "<cursor hidden>" and "<cursor shown>" appear only with a console.
     void setConsoleWidth(std::optional<int> columns) { width_ = columns; }
     // Behave like the Windows console, which moves on as soon as a row's last

@@ -361,5 +361,23 @@ class StopAndResume(TerminalCase):
         self.assert_settings_restored("after the bar")
 
 
+class PlantedPictures(TerminalCase):
+    def test_a_terminal_that_reports_no_size_gets_no_escape_from_a_picture(self):
+        """A pseudo-terminal of 0 columns, like a serial console: a planted
+        picture's title, clear and 8-bit CSI show as "?" and do nothing."""
+        self.game = harness.Game(save=WILDERNESS_SAVE, columns=0)
+        hostile = "\x1b]0;PLANTED\x07\x1b[2J\x9b" "31mPICTURE\r\n"
+        for name in ("bear.txt", "hippopotamus.txt", "raven.txt", "wasp.txt"):
+            self.game.folder.write(name, hostile)
+        self.game.wait_for(MAIN_MENU)
+        self.answer("4\r", AREA_PROMPT)
+        start = self.game.mark()
+        self.answer("1\r", PAUSE_PROMPT)
+        shown = self.game.output[start:]
+        self.assertIn(b"?]0;PLANTED??[2J?31mPICTURE\r\n", shown, printable(shown))
+        self.assertNotIn(b"\x9b", shown)
+        self.assertNotIn(b"\x1b]0;PLANTED", shown)
+
+
 if __name__ == "__main__":
     harness.main()
