@@ -918,4 +918,14 @@ async function main() {
   process.exit(failed ? 1 : 0);
 }
 
-main();
+// Run as a script it plays; required, it lends its helpers to the page's
+// other checks (tests/web/page_access.cjs).
+if (require.main === module) {
+  main();
+} else {
+  module.exports = {
+    Failure, sleep, screenRows, waitForScreen, showsText, atPause, atTurn, typeLine, passPausesUntil,
+    pressEnterAtPause, loadPage, newPage, healOnce, playIntoFirstFight, pointAt, saveMessage,
+    importFile, keyboardPlay, outsideRequests, policyViolations, PHONE, MAIN_MENU, PAUSE, STEP_TIMEOUT_MS,
+  };
+}
