@@ -268,6 +268,7 @@
   // Says how a save's transfer went, and gives the keys back to the game.
   function tell(text) {
     saveMessage.textContent = text;
+    layoutChanged();  // a message of more lines leaves the terminal fewer rows
     term.focus();
   }
 

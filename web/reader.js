@@ -24,7 +24,6 @@ window.talvorenReader = function (page) {
   function pictureRows(text, columns) {
     const rows = [];
     for (const raw of text.split('\n')) {
-      // eslint-disable-next-line no-control-regex
       const row = raw.replace(/\r$/, '').replace(/[\x00-\x1f\x7f]/g, '?').slice(0, columns).trimEnd();
       if (row !== '') rows.push(row);
     }
