@@ -124,9 +124,9 @@
       return fallback;
     }
   }
-  function remember(name, on) {
+  function remember(name, value) {
     try {
-      window.localStorage.setItem('talvoren.' + name, on ? 'on' : 'off');
+      window.localStorage.setItem('talvoren.' + name, value ? 'on' : 'off');
     } catch (ignored) {
       // Storage blocked: the setting lasts until the page is closed.
     }

@@ -58,7 +58,6 @@ window.talvorenTouch = function (page) {
     element.textContent = label;
     if (name) element.setAttribute('aria-label', name);
     element.addEventListener('click', function (event) {
-      if (element.getAttribute('aria-disabled') === 'true') return;
       event.preventDefault();
       act();
     });

@@ -617,7 +617,7 @@ async function importFile(page, file, dialogAnswer = null) {
   await page.$eval('#save-message', (element) => { element.textContent = ''; });
   const input = await page.$('#import-save');
   await input.uploadFile(file);
-  const said = await saveMessage(page, 'the import', (text) => text !== '');
+  const said = await saveMessage(page, 'the import', (text) => text !== '' && !text.startsWith('Importing'));
   page.off('dialog', answer);
   return { said, asked };
 }
