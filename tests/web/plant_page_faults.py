@@ -27,9 +27,9 @@ TESTS = ["page_access.cjs", "play_in_browser.cjs"]
 
 
 def read_faults():
-    spec = importlib.util.spec_from_file_location("plant_faults", HERE.parent / "faults" / "plant_faults.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("plant_faults", HERE.parent / "faults" / "plant_faults.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module.read_faults(HERE / "faults.txt")
 
 
