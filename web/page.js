@@ -1,7 +1,8 @@
 // The page around the game: it says what it is doing until the terminal
-// draws, fits the xterm.js terminal to the window, turns taps and clicks
-// into the keys the game asks for, carries the save in and out of the
-// browser, and makes the site work offline once it has been visited.
+// draws, fits the xterm.js terminal to the window, carries the save in and
+// out of the browser, and makes the site work offline once it has been
+// visited. Taps (touch.js), phone keyboards (keyboard.js), the screen reader
+// (reader.js) and the bar's sound (sound.js) plug into it through `page`.
 'use strict';
 (function () {
   // The game's frames are 120 columns wide: a wider window gains nothing, a
@@ -9,19 +10,25 @@
   // fits its screens to them.
   const MOST_COLUMNS = 120;
   const FEWEST_COLUMNS = 40;
+  // A phone held upright keeps its text readable and gives up columns
+  // instead: the game fits its screens to any width.
+  const PHONE_FONT_PX = 14;
+  const PHONE_FEWEST_COLUMNS = 20;
+  const uprightPhone = window.matchMedia('(pointer: coarse) and (max-width: 480px)');
   const FEWEST_ROWS = 24;
   const LARGEST_FONT_PX = 15;
   const SHORTEST_ROW_PX = 12;  // smaller rows are hard to read and to tap
   const FONT_STEP_PX = 0.5;
   const SIDE_PADDING_PX = 8;
   const LARGEST_IMPORT_BYTES = 1024 * 1024;  // a save is about 100 bytes
-  const PAUSE = 'Press ENTER to continue...';
-  const MENU_ENTRY = /^\s*\[(\d+)\]\s+\S/;
-  const ERASE_LINE = '\x15';
+
+  let refitPending = false;  // the window changed while a screen is shown
+  let gameRunning = false;
 
   const loading = document.getElementById('loading');
   const holder = document.getElementById('terminal');
   const controls = document.getElementById('controls');
+  const answers = document.getElementById('answers');
   const exportButton = document.getElementById('export-save');
   const importInput = document.getElementById('import-save');
   const saveMessage = document.getElementById('save-message');
@@ -48,8 +55,29 @@
     fontFamily: 'DejaVu Sans Mono, Menlo, Consolas, monospace',
     fontSize: LARGEST_FONT_PX,
     scrollback: 1000,
-    // The game's colours are set on a black background, as in a console.
-    theme: { background: '#000000', black: '#000000' },
+    // The game's colours on a black background, as in a console, each with
+    // a contrast of at least 4.5:1. The bar's green fill and its cyan, red
+    // and white zones also differ in lightness, not only in hue.
+    theme: {
+      background: '#000000',
+      foreground: '#ffffff',
+      black: '#000000',
+      red: '#f23535',
+      green: '#3cd23c',
+      yellow: '#e5e510',
+      blue: '#5c8cff',
+      magenta: '#e070e0',
+      cyan: '#80f0ff',
+      white: '#e5e5e5',
+      brightBlack: '#8a8a8a',
+      brightRed: '#ff6e6e',
+      brightGreen: '#5ef05e',
+      brightYellow: '#ffff60',
+      brightBlue: '#86a8ff',
+      brightMagenta: '#ff8cff',
+      brightCyan: '#a0ffff',
+      brightWhite: '#ffffff',
+    },
     // xterm.js rewraps the scrollback's rows on a resize unless it is told
     // that the other side reprints its screen, as Windows' pseudo-terminals
     // do. The game fits and redraws every screen itself, so a rewrap would
@@ -63,24 +91,89 @@
   textarea.setAttribute('autocomplete', 'off');
   textarea.setAttribute('enterkeyhint', 'enter');
   textarea.setAttribute('inputmode', 'none');
+  textarea.setAttribute('aria-label', 'Your answer');
+  // Tab leaves the terminal for the page's controls: in the game a Tab only
+  // separates words, so nothing is lost.
+  term.attachCustomKeyEventHandler(function (event) {
+    return event.key !== 'Tab';
+  });
 
   // Keys from taps go the way typed keys go, so the game cannot tell them apart.
   function press(keys) {
     term.input(keys, true);
   }
 
-  // Some phone keyboards end a line with an input event alone (key code 229
-  // and no Enter key), which xterm.js does not take for Enter. It becomes the
-  // Enter key once, after any text that a composition has just committed
-  // (xterm.js sends that on the next turn), and the textarea stays as it was.
-  textarea.addEventListener('beforeinput', function (event) {
-    if (event.inputType !== 'insertLineBreak' && event.inputType !== 'insertParagraph') return;
-    event.preventDefault();
-    setTimeout(function () {
-      press('\r');
-      textarea.value = '';
-    }, 0);
-  }, true);
+  // The page's parts listen for what the game does: 'waiting' (the screen is
+  // drawn and the game waits for a line), 'keyMode' (the bar starts or ends,
+  // with true or false), 'barFrame' (a frame of the bar is drawn) and
+  // 'screenCleared'.
+  const listeners = {};
+  function on(name, listener) {
+    (listeners[name] = listeners[name] || []).push(listener);
+  }
+  function emit(name, value) {
+    for (const listener of listeners[name] || []) listener(value);
+  }
+
+  // A setting kept between visits; with storage blocked, the default.
+  function remembered(name, fallback) {
+    try {
+      const value = window.localStorage.getItem('talvoren.' + name);
+      return value === null ? fallback : value === 'on';
+    } catch (ignored) {
+      return fallback;
+    }
+  }
+  function remember(name, value) {
+    try {
+      window.localStorage.setItem('talvoren.' + name, value ? 'on' : 'off');
+    } catch (ignored) {
+      // Storage blocked: the setting lasts until the page is closed.
+    }
+  }
+
+  // The rows of the screen the game drew last, from its first row (kept by
+  // a marker set where the game cleared the screen, so that a screen taller
+  // than the terminal is whole) to the cursor's row.
+  let screenStart = null;
+  term.parser.registerCsiHandler({ final: 'J' }, function (params) {
+    if (params[0] !== 2) return false;
+    if (screenStart !== null) screenStart.dispose();
+    screenStart = term.registerMarker(0);
+    emit('screenCleared');
+    return false;  // xterm.js clears it as usual
+  });
+  function screenLines() {
+    const buffer = term.buffer.active;
+    const last = buffer.baseY + buffer.cursorY;
+    let first = screenStart !== null && !screenStart.isDisposed ? screenStart.line : buffer.baseY;
+    if (first < 0 || first > last) first = buffer.baseY;
+    const lines = [];
+    for (let y = first; y <= last; ++y) {
+      const line = buffer.getLine(y);
+      lines.push(line ? line.translateToString(true).trimEnd() : '');
+    }
+    return lines;
+  }
+
+  const page = {
+    term: term,
+    holder: holder,
+    answers: answers,
+    press: press,
+    on: on,
+    remembered: remembered,
+    remember: remember,
+    screenLines: screenLines,
+    importing: false,  // a save is on its way in: taps wait
+    game: function () { return window.Module && Module.talvoren; },
+    // The page's own layout changed (a panel shown or hidden): the terminal
+    // is fitted again between screens, as after a resize.
+    layoutChanged: function () { layoutChanged(); },
+  };
+  for (const part of ['talvorenKeyboard', 'talvorenTouch', 'talvorenReader', 'talvorenSound']) {
+    if (typeof window[part] === 'function') window[part](page);
+  }
 
   // --- Layout ----------------------------------------------------------------
   // xterm.js measures its cells; the fit add-on reads them the same way.
@@ -100,15 +193,17 @@
   }
 
   // The largest font up to 15 px at which all 120 columns fit; where none
-  // does, the smallest whose rows are still 12 px tall, for as many columns
-  // as that gives.
+  // does, the smallest whose rows are still 12 px tall (14 px text on a phone
+  // held upright), for as many columns as that gives.
   function fitTerminal() {
+    const phone = uprightPhone.matches;
     const bar = scrollBarWidth();
     const width = document.documentElement.clientWidth - 2 * SIDE_PADDING_PX - bar;
-    const height = window.innerHeight - controls.offsetHeight - SIDE_PADDING_PX;
+    const height = window.innerHeight - controls.offsetHeight - answers.offsetHeight - SIDE_PADDING_PX;
     let size = LARGEST_FONT_PX;
     let cell = useFont(size);
     while (cell.width * MOST_COLUMNS > width && size - FONT_STEP_PX > 0) {
+      if (phone && size - FONT_STEP_PX < PHONE_FONT_PX) break;
       const smaller = useFont(size - FONT_STEP_PX);
       if (smaller.height < SHORTEST_ROW_PX || smaller.width <= 0) break;
       size -= FONT_STEP_PX;
@@ -116,7 +211,8 @@
     }
     cell = useFont(size);
     if (cell.width <= 0 || cell.height <= 0) return;
-    const cols = Math.min(MOST_COLUMNS, Math.max(FEWEST_COLUMNS, Math.floor(width / cell.width)));
+    const fewest = phone ? PHONE_FEWEST_COLUMNS : FEWEST_COLUMNS;
+    const cols = Math.min(MOST_COLUMNS, Math.max(fewest, Math.floor(width / cell.width)));
     const rows = Math.max(FEWEST_ROWS, Math.floor(height / cell.height));
     // The box holds the columns and the scroll bar beside them, never over
     // the last column, and is centred in a wider window.
@@ -124,62 +220,19 @@
     holder.style.width = boxWidth + 'px';
     holder.style.height = Math.ceil(rows * cell.height) + 'px';
     controls.style.width = boxWidth + 2 * SIDE_PADDING_PX + 'px';
+    answers.style.width = controls.style.width;
     if (cols !== term.cols || rows !== term.rows) term.resize(cols, rows);
   }
 
   // A resize never redraws a screen the game has drawn: the terminal is
   // fitted again when the game clears it for the next screen, and the game
   // reads the new width then.
-  let refitPending = false;
-  let gameRunning = false;
   fitTerminal();
-  window.addEventListener('resize', function () {
+  function layoutChanged() {
     if (gameRunning) refitPending = true;
     else fitTerminal();
-  });
-
-  // --- Taps and clicks -------------------------------------------------------
-  // The text of the row under `clientY`, or null outside the screen now shown
-  // (a row of the scrollback answers nothing).
-  function rowTextAt(clientY) {
-    const screen = term.element.querySelector('.xterm-screen');
-    if (!screen) return null;
-    const row = Math.floor((clientY - screen.getBoundingClientRect().top) / cellSize().height);
-    if (row < 0 || row >= term.rows) return null;
-    const buffer = term.buffer.active;
-    const index = buffer.viewportY + row;
-    if (index < buffer.baseY) return null;
-    const line = buffer.getLine(index);
-    return line ? line.translateToString(true) : null;
   }
-
-  let pressWasSpace = false;
-  let pressedAt = { x: 0, y: 0 };
-  const MOST_TAP_MOVE_PX = 10;  // a finger or mouse that moved further selected or scrolled
-  // While the bar fills, a touch anywhere is the space bar, at once: not on
-  // release, so the grade is that of the fill under the finger.
-  holder.addEventListener('pointerdown', function (event) {
-    const game = Module.talvoren;
-    pressedAt = { x: event.clientX, y: event.clientY };
-    pressWasSpace = Boolean(game && game.inKeyMode() && event.isPrimary);
-    if (!pressWasSpace) return;
-    event.preventDefault();
-    press(' ');
-  }, true);
-
-  holder.addEventListener('click', function (event) {
-    const game = Module.talvoren;
-    if (!game || pressWasSpace || game.inKeyMode()) return;
-    if (Math.hypot(event.clientX - pressedAt.x, event.clientY - pressedAt.y) > MOST_TAP_MOVE_PX) return;
-    // Two quick taps on the same row are two answers, not a word to select.
-    term.clearSelection();
-    const text = rowTextAt(event.clientY);
-    const entry = text === null ? null : MENU_ENTRY.exec(text);
-    // What was half typed is dropped, as Ctrl+U would, before the answer.
-    if (entry) press(ERASE_LINE + entry[1] + '\r');
-    else if (text !== null && text.trim() === PAUSE) press(ERASE_LINE + '\r');
-    else if (game.asksForText()) term.focus();  // the keyboard opens in the tap
-  }, true);
+  window.addEventListener('resize', layoutChanged);
 
   // --- The game --------------------------------------------------------------
   window.Module = {
@@ -202,6 +255,9 @@
       gameRunning = false;
       term.write('\x1b[0m\x1b[?25h\r\n[The game has ended. Reload the page to play again.]\r\n');
     },
+    onWaiting: function () { emit('waiting'); },
+    onKeyMode: function (on) { emit('keyMode', on); },
+    onBarFrame: function () { emit('barFrame'); },
     onAbort: function (reason) {
       gameRunning = false;
       term.write('\x1b[0m\x1b[?25h\r\n[The game stopped on an error: ' + reason + ']\r\n');
@@ -212,6 +268,7 @@
   // Says how a save's transfer went, and gives the keys back to the game.
   function tell(text) {
     saveMessage.textContent = text;
+    layoutChanged();  // a message of more lines leaves the terminal fewer rows
     term.focus();
   }
 
@@ -232,10 +289,22 @@
     tell('Exported save1.txt (' + bytes.length + ' bytes).');
   });
 
+  // While a file is read, checked and stored, taps on the game wait, so that
+  // no answer starts a save in the middle of the import.
   importInput.addEventListener('change', async function () {
     const file = importInput.files[0];
     importInput.value = '';
-    if (!file) return;
+    if (!file || page.importing) return;
+    page.importing = true;
+    saveMessage.textContent = 'Importing ' + file.name + '…';
+    try {
+      await importFile(file);
+    } finally {
+      page.importing = false;
+    }
+  });
+
+  async function importFile(file) {
     const game = Module.talvoren;
     if (file.size > LARGEST_IMPORT_BYTES) {
       tell('Not imported: ' + file.name + ' is over 1 MB, which no save is.');
@@ -260,7 +329,7 @@
     const problem = await game.importSave(bytes);
     if (problem === null) tell('Imported ' + file.name + ': [4] Load Game continues it.');
     else tell('Not imported: the browser could not store it (' + problem + ').');
-  });
+  }
 
   // --- Offline ---------------------------------------------------------------
   // Service workers run only on https and localhost pages; elsewhere, or

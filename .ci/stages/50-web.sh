@@ -3,8 +3,10 @@
 # site (its files, no address outside it, no inline script, its policy, its
 # size), serve it on 127.0.0.1 and play it in headless Chromium (tests/web/):
 # on a desktop, a phone and a tablet, with the save exported and imported,
-# and offline. Screenshots of the last screens are kept in the build folder;
-# on a failure the terminal's text is printed.
+# and offline; then the page for thumbs, ears and keyboards (answer buttons,
+# phone keyboards on a slowed processor, the screen reader's tree, the bar's
+# sound, Tab, messages and colours). Screenshots of the last screens are kept
+# in the build folder; on a failure the terminal's text is printed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -37,8 +39,8 @@ fail() {
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
 cmake --build "$build" -j2
 
-for file in index.html page.js page.css manifest.webmanifest icon.svg icon-192.png icon-512.png \
-    sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
+for file in index.html page.js keyboard.js touch.js reader.js sound.js page.css manifest.webmanifest \
+    icon.svg icon-192.png icon-512.png sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
     [ -s "$site/$file" ] || fail "the site has no $file"
 done
 if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then
@@ -67,3 +69,7 @@ NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
     node tests/web/play_in_browser.cjs "{url}" "$build/web-play.png" ||
     fail "the browser play-through (screenshot: $build/web-play.png)"
 echo "screenshot of the last screen: $build/web-play.png"
+NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
+    python3 tests/web/serve_and_run.py "$site" \
+    node tests/web/page_access.cjs "{url}" "$build/web-access.png" ||
+    fail "the page's access checks (screenshot: $build/web-access.png)"

@@ -31,8 +31,8 @@ Module.talvoren = (function () {
     return error.message || error.name || String(error);
   }
 
-  function tellPage(hook) {
-    if (typeof Module[hook] === 'function') Module[hook]();
+  function tellPage(hook, value) {
+    if (typeof Module[hook] === 'function') Module[hook](value);
   }
 
   // Fills the save folder from IndexedDB before the game starts. A browser
@@ -107,6 +107,12 @@ Module.talvoren = (function () {
     if (wantsText) term.focus();
   }
 
+  // A frame of the bar is on screen: the page may follow the fill (a sound),
+  // never change it.
+  function barFrameDrawn() {
+    if (keyMode) tellPage('onBarFrame');
+  }
+
   // Resolves to null once IndexedDB holds the save folder, else to the reason.
   function storeSaves() {
     if (storageProblem !== null) return Promise.resolve(storageProblem);
@@ -137,7 +143,7 @@ Module.talvoren = (function () {
     pictureFolder: '/usr/share/games/talvoren',
     write: function (bytes) {
       if (drawn) {
-        term.write(bytes);
+        term.write(bytes, keyMode ? barFrameDrawn : undefined);
         return;
       }
       drawn = true;
@@ -149,6 +155,7 @@ Module.talvoren = (function () {
     setKeyMode: function (on) {
       keyMode = on;
       showKeyboardFor(false);
+      tellPage('onKeyMode', on);
     },
     takeKeys: function (buffer, capacity) {
       const count = Math.min(capacity, keys.length);
@@ -160,7 +167,9 @@ Module.talvoren = (function () {
     keysArrived: function () {
       if (keys.length > 0) return Promise.resolve();
       drawnSoFar().then(function () {
-        if (wakeGame !== null) showKeyboardFor(true);
+        if (wakeGame === null) return;
+        showKeyboardFor(true);
+        tellPage('onWaiting');  // the screen is drawn and waits for an answer
       });
       return new Promise(function (resolve) {
         wakeGame = resolve;

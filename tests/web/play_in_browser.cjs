@@ -617,7 +617,7 @@ async function importFile(page, file, dialogAnswer = null) {
   await page.$eval('#save-message', (element) => { element.textContent = ''; });
   const input = await page.$('#import-save');
   await input.uploadFile(file);
-  const said = await saveMessage(page, 'the import', (text) => text !== '');
+  const said = await saveMessage(page, 'the import', (text) => text !== '' && !text.startsWith('Importing'));
   page.off('dialog', answer);
   return { said, asked };
 }
@@ -918,4 +918,14 @@ async function main() {
   process.exit(failed ? 1 : 0);
 }
 
-main();
+// Run as a script it plays; required, it lends its helpers to the page's
+// other checks (tests/web/page_access.cjs).
+if (require.main === module) {
+  main();
+} else {
+  module.exports = {
+    Failure, sleep, screenRows, waitForScreen, showsText, atPause, atTurn, typeLine, passPausesUntil,
+    pressEnterAtPause, loadPage, newPage, healOnce, playIntoFirstFight, pointAt, saveMessage,
+    importFile, keyboardPlay, outsideRequests, policyViolations, PHONE, MAIN_MENU, PAUSE, STEP_TIMEOUT_MS,
+  };
+}
