@@ -1,7 +1,7 @@
 // The page around the game: it says what it is doing until the terminal
 // draws, fits the xterm.js terminal to the window, turns taps and clicks
 // into the keys the game asks for, carries the save in and out of the
-// browser, and makes the site work offline once it has been visited.
+// browser. Offline play and new releases are release.js's.
 'use strict';
 (function () {
   // The game's frames are 120 columns wide: a wider window gains nothing, a
@@ -261,19 +261,6 @@
     if (problem === null) tell('Imported ' + file.name + ': [4] Load Game continues it.');
     else tell('Not imported: the browser could not store it (' + problem + ').');
   });
-
-  // --- Offline ---------------------------------------------------------------
-  // Service workers run only on https and localhost pages; elsewhere, or
-  // where the browser keeps no site data, the page plays as it always has.
-  try {
-    if (window.isSecureContext && 'serviceWorker' in navigator) {
-      window.addEventListener('load', function () {
-        navigator.serviceWorker.register('sw.js').catch(function () {});
-      });
-    }
-  } catch (ignored) {
-    // Storage blocked: no offline copy.
-  }
 
   const script = document.createElement('script');
   script.src = 'talvoren.js';

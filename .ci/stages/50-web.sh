@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The web build: compile the game to WebAssembly with Emscripten, check the
-# site (its files, no address outside it, no inline script, its policy, its
-# size), serve it on 127.0.0.1 and play it in headless Chromium (tests/web/):
-# on a desktop, a phone and a tablet, with the save exported and imported,
-# and offline. Screenshots of the last screens are kept in the build folder;
-# on a failure the terminal's text is printed.
+# site (its files, each with a .br and .gz, no address outside it, no inline
+# script, its policy, its size), serve it on 127.0.0.1 and play it in
+# headless Chromium (tests/web/): on a desktop, a phone and a tablet, with
+# the save exported and imported, and offline; then a new release deployed
+# to a host that lets browsers keep files for a day. Screenshots of the last
+# screens are kept in the build folder; on a failure the terminal's text is
+# printed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -37,9 +39,25 @@ fail() {
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
 cmake --build "$build" -j2
 
-for file in index.html page.js page.css manifest.webmanifest icon.svg icon-192.png icon-512.png \
-    sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
+for file in index.html page.js release.js page.css release.css manifest.webmanifest icon.svg icon-192.png \
+    icon-512.png sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
     [ -s "$site/$file" ] || fail "the site has no $file"
+done
+# Pre-compressed copies for the host beside every file but the pictures,
+# and nothing the page does not use.
+for file in "$site"/*; do
+    case "$file" in
+    *.br | *.gz | *.png) ;;
+    *) [ -s "$file.br" ] && [ -s "$file.gz" ] || fail "$file has no .br and .gz beside it" ;;
+    esac
+done
+if ls "$site"/*.txt >/dev/null 2>&1; then
+    fail "the site ships files the page does not use: $(ls "$site"/*.txt)"
+fi
+# Scripts and style sheets are minified (the service worker stays readable).
+for file in "$site"/*.js "$site"/*.css; do
+    [ "$file" = "$site/sw.js" ] && continue
+    if grep -q '^  ' "$file"; then fail "$file is not minified"; fi
 done
 if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then
     fail "the page loads something from outside the site"
@@ -51,7 +69,7 @@ grep -q "http-equiv=\"Content-Security-Policy\" content=\"default-src 'self'; sc
     "$site/index.html" || fail "the page has no Content-Security-Policy of its own files only"
 grep -Eq "^const CACHE = 'talvoren-[0-9.]+-[0-9a-f]{16}';" "$site/sw.js" || fail "the service worker's cache has no version and hash"
 
-size=$(du -cb "$site"/* | tail -n 1 | cut -f 1)
+size=$(du -cb "$site"/* --exclude='*.br' --exclude='*.gz' | tail -n 1 | cut -f 1)
 echo "site size: $size bytes"
 [ "$size" -lt "$size_limit" ] || fail "the site is $size bytes, over $size_limit"
 
@@ -67,3 +85,14 @@ NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
     node tests/web/play_in_browser.cjs "{url}" "$build/web-play.png" ||
     fail "the browser play-through (screenshot: $build/web-play.png)"
 echo "screenshot of the last screen: $build/web-play.png"
+
+# --- A new release -----------------------------------------------------------
+# The served folder is a link that the test points at each deploy in turn.
+release_work=$PWD/$build/release-update
+rm -rf "$release_work"
+mkdir -p "$release_work"
+ln -s "$PWD/$site" "$release_work/served"
+NODE_PATH=$PWD/$npm_folder/node_modules timeout 300 \
+    python3 tests/web/serve_and_run.py --precompressed --cache-seconds 86400 "$release_work/served" \
+    node tests/web/release_update.cjs "{url}" "$release_work" "$PWD/$site" ||
+    fail "a new release under day-long cache headers"
