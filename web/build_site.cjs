@@ -1,7 +1,8 @@
 // Lays out the static site from the built game and the page's files:
 //   node build_site.cjs <site> <page folder> <game folder> <xterm folder> <npm folder> <version> <page file...>
-// Every page script and style sheet (.js, .css), and xterm.js's, is minified
-// with esbuild; other files are copied as they are. The service worker is
+// Every script and style sheet (.js, .css: the page's, xterm.js's and the
+// game's) is minified with esbuild, the page's scripts are preloaded from its
+// head; other files are copied as they are. The service worker is
 // written from sw.js.in with the SHA-256 of every file it caches, and each
 // file but the pictures (already compressed) gets a .br and a .gz beside it
 // for hosts that serve them. Files of earlier builds that the site no longer
@@ -22,10 +23,19 @@ const esbuild = require(path.join(path.resolve(npmFolder), 'node_modules', 'esbu
 const LOADERS = { '.js': 'js', '.css': 'css' };
 const PRECOMPRESSED = new Set(['.png']);  // gains nothing from another pass
 
+// The page's scripts run one after another, but a slow network should not
+// fetch them one after another: the head asks for each of them at once.
+function preloadScripts(html) {
+  const links = [...html.matchAll(/<script src="([^"]+)"><\/script>/g)]
+    .map((script) => `<link rel="preload" href="${script[1]}" as="script">\n`);
+  return html.replace('</head>', () => links.join('') + '</head>');
+}
+
 // Writes one file of the site: minified when it is a script or a style sheet.
 function layOut(name, from) {
   const loader = LOADERS[path.extname(name)];
   let bytes = fs.readFileSync(from);
+  if (name === 'index.html') bytes = Buffer.from(preloadScripts(bytes.toString('utf8')));
   if (loader) {
     bytes = Buffer.from(esbuild.transformSync(bytes.toString('utf8'), { loader, minify: true, legalComments: 'inline' }).code);
   }

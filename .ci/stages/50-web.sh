@@ -93,6 +93,6 @@ rm -rf "$release_work"
 mkdir -p "$release_work"
 ln -s "$PWD/$site" "$release_work/served"
 NODE_PATH=$PWD/$npm_folder/node_modules timeout 300 \
-    python3 tests/web/serve_and_run.py --precompressed --cache-seconds 86400 "$release_work/served" \
+    python3 tests/web/serve_and_run.py --precompressed --keep-alive --cache-seconds 86400 "$release_work/served" \
     node tests/web/release_update.cjs "{url}" "$release_work" "$PWD/$site" ||
     fail "a new release under day-long cache headers"

@@ -33,7 +33,7 @@ cp tests/web/lighthouse/package.json tests/web/lighthouse/package-lock.json "$np
 report=$PWD/$build/lighthouse.json
 rm -f "$report"
 echo "$stage: auditing the site served with its pre-compressed files"
-CHROME_PATH=/usr/bin/chromium timeout 600 python3 tests/web/serve_and_run.py --precompressed "$site" \
+CHROME_PATH=/usr/bin/chromium timeout 600 python3 tests/web/serve_and_run.py --precompressed --keep-alive "$site" \
     "$npm_folder/node_modules/.bin/lighthouse" "{url}" --quiet --form-factor=mobile \
     --only-categories=accessibility,best-practices,seo --output=json --output-path="$report" \
     "--chrome-flags=--headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking --disable-component-update --disable-sync" ||

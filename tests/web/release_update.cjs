@@ -5,7 +5,7 @@
 // the served folder at each in turn:
 //   node release_update.cjs <site url> <work folder> <built site>
 // where <work folder>/served is the symbolic link that serve_and_run.py
-// serves (run with --precompressed --cache-seconds 86400).
+// serves (run with --precompressed --keep-alive --cache-seconds 86400).
 // Exits 1 with the page's text on the first thing that is not as expected.
 'use strict';
 const crypto = require('crypto');

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Serves a folder on 127.0.0.1 at a free port while one command runs.
 
-    serve_and_run.py [--precompressed] [--cache-seconds N] <folder> <command> [arguments...]
+    serve_and_run.py [--precompressed] [--keep-alive] [--cache-seconds N] <folder> <command> [arguments...]
 
 Every argument "{url}" is replaced by the site's address. The exit status is
 the command's; the server stops with it. The command may stop the server
@@ -10,7 +10,8 @@ on every connection is refused.
 
 --precompressed serves a file's .br or .gz beside it, with its
 Content-Encoding, to a browser that accepts it, as static hosts do.
---cache-seconds lets browsers keep every file that long (Cache-Control:
+--keep-alive answers with HTTP/1.1 on connections kept open, as hosts do,
+instead of one connection a file. --cache-seconds lets browsers keep every file that long (Cache-Control:
 max-age), as a host that caches everything would. The folder may be a
 symbolic link that a test points at another build (a deploy): each request
 follows it anew.
@@ -31,10 +32,17 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
                       ".webmanifest": "application/manifest+json"}
 
     precompressed = False
+    stopped = False  # connections kept open answer nothing once stopped
     cache_seconds = None
 
     def log_message(self, *args):
         pass
+
+    def handle_one_request(self):
+        if self.stopped:
+            self.close_connection = True
+            return
+        super().handle_one_request()
 
     def end_headers(self):
         if self.cache_seconds is not None:
@@ -89,6 +97,7 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("--precompressed", action="store_true")
+    parser.add_argument("--keep-alive", action="store_true")
     parser.add_argument("--cache-seconds", type=int)
     parser.add_argument("folder")
     parser.add_argument("command", nargs=argparse.REMAINDER)
@@ -98,6 +107,8 @@ def main():
     folder, command = options.folder, options.command
     QuietHandler.precompressed = options.precompressed
     QuietHandler.cache_seconds = options.cache_seconds
+    if options.keep_alive:
+        QuietHandler.protocol_version = "HTTP/1.1"
     handler = functools.partial(QuietHandler, directory=folder)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     url = "http://127.0.0.1:%d/" % server.server_address[1]
@@ -107,6 +118,7 @@ def main():
     def stop_serving(signum, frame):
         # From another thread: shutdown() waits for serve_forever to return.
         def stop():
+            QuietHandler.stopped = True
             server.shutdown()
             server.server_close()
             print("the server is stopped", flush=True)
