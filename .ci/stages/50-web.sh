@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # The web build: compile the game to WebAssembly with Emscripten, check the
-# site (its files, each with a .br and .gz, no address outside it, no inline
-# script, its policy, its size), serve it on 127.0.0.1 and play it in
-# headless Chromium (tests/web/): on a desktop, a phone and a tablet, with
-# the save exported and imported, and offline; then a new release deployed
-# to a host that lets browsers keep files for a day. Screenshots of the last
-# screens are kept in the build folder; on a failure the terminal's text is
-# printed.
+# site (its files, no address outside it, no inline script, its policy, its
+# size), serve it on 127.0.0.1 and play it in headless Chromium (tests/web/):
+# on a desktop, a phone and a tablet, with the save exported and imported,
+# and offline; then the site's delivery (tests/web/site_delivery.sh).
+# Screenshots of the last screens are kept in the build folder; on a failure
+# the terminal's text is printed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -43,22 +42,6 @@ for file in index.html page.js release.js page.css release.css manifest.webmanif
     icon-512.png sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
     [ -s "$site/$file" ] || fail "the site has no $file"
 done
-# Pre-compressed copies for the host beside every file but the pictures,
-# and nothing the page does not use.
-for file in "$site"/*; do
-    case "$file" in
-    *.br | *.gz | *.png) ;;
-    *) [ -s "$file.br" ] && [ -s "$file.gz" ] || fail "$file has no .br and .gz beside it" ;;
-    esac
-done
-if ls "$site"/*.txt >/dev/null 2>&1; then
-    fail "the site ships files the page does not use: $(ls "$site"/*.txt)"
-fi
-# Scripts and style sheets are minified (the service worker stays readable).
-for file in "$site"/*.js "$site"/*.css; do
-    [ "$file" = "$site/sw.js" ] && continue
-    if grep -q '^  ' "$file"; then fail "$file is not minified"; fi
-done
 if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then
     fail "the page loads something from outside the site"
 fi
@@ -86,13 +69,5 @@ NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
     fail "the browser play-through (screenshot: $build/web-play.png)"
 echo "screenshot of the last screen: $build/web-play.png"
 
-# --- A new release -----------------------------------------------------------
-# The served folder is a link that the test points at each deploy in turn.
-release_work=$PWD/$build/release-update
-rm -rf "$release_work"
-mkdir -p "$release_work"
-ln -s "$PWD/$site" "$release_work/served"
-NODE_PATH=$PWD/$npm_folder/node_modules timeout 300 \
-    python3 tests/web/serve_and_run.py --precompressed --keep-alive --cache-seconds 86400 "$release_work/served" \
-    node tests/web/release_update.cjs "{url}" "$release_work" "$PWD/$site" ||
-    fail "a new release under day-long cache headers"
+# --- Delivery: minified, pre-compressed, and a new release that arrives ------
+bash tests/web/site_delivery.sh || fail "the site's delivery"

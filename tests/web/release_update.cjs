@@ -105,32 +105,39 @@ async function waitFor(page, what, test) {
 const showing = (page, text) => async () => (await screenText(page)).includes(text);
 const titled = (page, release) => async () => (await page.title()).endsWith('Build v' + release.version);
 
-// A visit: a new tab opening the site. `pressFirst` is a player who presses
-// a key as soon as the page is there, before any release can take over.
-async function visit(context, pressFirst = false) {
+// A visit: a new tab opening the site, up to the main menu.
+async function visit(context) {
   const page = await context.newPage();
   page.on('pageerror', (error) => console.log('page error: ' + error.message));
   await page.goto(siteUrl, { waitUntil: 'domcontentloaded' });
-  if (pressFirst) await page.keyboard.press('Shift');
   await waitFor(page, 'the main menu', showing(page, MAIN_MENU));
   await page.focus('.xterm-helper-textarea');
   await page.evaluate(() => navigator.serviceWorker.ready);
   return page;
 }
 
-// Checks for a new release now and waits until it is verified and waiting,
-// or refused; returns which.
+// Checks for a new release now and waits until it has taken over, or was
+// refused; returns which ('activated', 'redundant', or 'none' when there was
+// nothing new to install).
 async function checkForRelease(page) {
   return page.evaluate(async () => {
     const registration = await navigator.serviceWorker.ready;
     await registration.update().catch(() => {});
-    const worker = registration.installing;
-    if (!worker) return registration.waiting ? 'installed' : 'none';
-    if (worker.state === 'installed' || worker.state === 'redundant') return worker.state;
+    const worker = registration.installing || registration.waiting;
+    if (!worker) return 'none';
+    const settled = () => worker.state === 'activated' || worker.state === 'redundant';
+    if (settled()) return worker.state;
     return new Promise((resolve) => worker.addEventListener('statechange', () => {
-      if (worker.state === 'installed' || worker.state === 'redundant') resolve(worker.state);
+      if (settled()) resolve(worker.state);
     }));
   });
+}
+
+// Plays from the main menu to the name prompt: a game in progress.
+async function startGame(page) {
+  await page.keyboard.type('1');
+  await page.keyboard.press('Enter');
+  await waitFor(page, 'the name prompt', showing(page, NAME_PROMPT));
 }
 
 async function cachedRelease(page) {
@@ -174,18 +181,16 @@ async function returningPlayer(browser, v1, next, half) {
   console.log('a half-finished deploy (new list, old wasm) is refused; the old release goes on');
   await page.close();
 
+  // The first visit after the deploy installs the new release (and a page
+  // not yet played may reload into it).
   deploy(next.folder);
-  page = await visit(context, true);
-  if (!(await titled(page, v1)())) throw new Failure('the first visit after a deploy already runs the new release');
-  await page.keyboard.type('1');
-  await page.keyboard.press('Enter');
-  await waitFor(page, 'the name prompt', showing(page, NAME_PROMPT));
-  if ((await checkForRelease(page)) !== 'installed') throw new Failure('the new release was not installed');
-  await waitFor(page, 'the notice of a new release', () => noticeShown(page));
-  if (!(await titled(page, v1)()) || !(await showing(page, NAME_PROMPT)())) throw new Failure('a game in progress was reloaded');
-  console.log('first visit after the deploy: the game in progress goes on, and the page offers the new release');
+  page = await context.newPage();
+  await page.goto(siteUrl, { waitUntil: 'domcontentloaded' });
+  await waitFor(page, 'the new release installed', () => page.evaluate(async (name) => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    return Boolean(registration && !registration.installing && !registration.waiting && (await caches.has(name)));
+  }, next.cache));
   await page.close();
-
   page = await visit(context);
   await waitFor(page, `"Build v${next.version}" at the second visit`, titled(page, next));
   const caches = await cachedRelease(page);
@@ -195,7 +200,7 @@ async function returningPlayer(browser, v1, next, half) {
   if (Object.keys(caches).join() !== next.cache || files(held) !== files(expected)) {
     throw new Failure('the cache does not hold exactly the new release: ' + JSON.stringify(caches));
   }
-  console.log(`second visit: "Build v${next.version}", from the one cache ${next.cache} of exactly its ${Object.keys(held).length} files`);
+  console.log(`second visit after the deploy: "Build v${next.version}", from the one cache ${next.cache} of exactly its ${Object.keys(held).length} files`);
 
   const save = await page.evaluate(() => new TextDecoder().decode(Module.talvoren.storedSave()));
   if (save !== SAVE) throw new Failure('the save of the old release is not there: ' + JSON.stringify(save));
@@ -208,31 +213,31 @@ async function returningPlayer(browser, v1, next, half) {
   await context.close();
 }
 
-// A game in progress in one tab, a fresh tab opened beside it: the fresh
-// tab moves to the new release at once, the game goes on untouched, and its
-// player reloads by keyboard from the notice.
-async function openTabs(browser, v1, next) {
+// A release deployed while a game is open: the game goes on untouched and
+// offers the new release, a tab opened beside it runs the new release, and
+// the player reloads by keyboard from the notice.
+async function gameOpenDuringDeploy(browser, v1, next) {
   const context = await browser.createBrowserContext();
   deploy(v1.folder);
   await (await visit(context)).close();
-  const game = await visit(context, true);
-  if (!(await titled(game, v1)())) throw new Failure('the first release is not served');
-  await game.keyboard.type('1');
-  await game.keyboard.press('Enter');
-  await waitFor(game, 'the name prompt', showing(game, NAME_PROMPT));
+  const game = await visit(context);
+  await startGame(game);
 
   deploy(next.folder);
-  if ((await checkForRelease(game)) !== 'installed') throw new Failure('the new release was not installed');
-  await waitFor(game, 'the notice in the tab with a game', () => noticeShown(game));
+  const taken = await checkForRelease(game);
+  if (taken !== 'activated') throw new Failure('the new release did not take over: ' + taken);
+  await waitFor(game, 'the notice of a new release', () => noticeShown(game));
+  if (!(await titled(game, v1)()) || !(await showing(game, NAME_PROMPT)())) throw new Failure('a game in progress was reloaded');
   const fresh = await visit(context);
-  await waitFor(fresh, `"Build v${next.version}" in the fresh tab`, titled(fresh, next));
+  await waitFor(fresh, `"Build v${next.version}" in a new tab`, titled(fresh, next));
+  await game.bringToFront();
+  await game.focus('.xterm-helper-textarea');
   await game.keyboard.type('Ana');
   await game.keyboard.press('Enter');
   await waitFor(game, 'the game going on after its name', async () => !(await showing(game, NAME_PROMPT)()));
   if (!(await titled(game, v1)())) throw new Failure('the tab with a game was reloaded');
-  console.log('a fresh tab takes the new release; the game in the other tab goes on');
+  console.log('a deploy during a game: the game goes on and offers the new release; a new tab runs it');
 
-  await game.bringToFront();
   await game.focus('#release-reload');
   await game.keyboard.press('Enter');
   await waitFor(game, `"Build v${next.version}" after "Reload now"`, titled(game, next));
@@ -258,7 +263,7 @@ async function main() {
   let failed = false;
   try {
     await returningPlayer(browser, old, next, half);
-    await openTabs(browser, old, next);
+    await gameOpenDuringDeploy(browser, old, next);
     console.log('release update: all checks passed');
   } catch (error) {
     failed = true;
