@@ -166,7 +166,7 @@ def run_own_suite(command, copy, log):
     if code == 0:
         return True, ""
     failed = [line for line in output.splitlines() if "FAIL" in line]
-    return False, (failed[-1].strip()[:60] if failed else f"({command})")
+    return False, (failed[0].strip()[:60] if failed else f"({command})")
 
 
 def build_all(build, log):
