@@ -46,7 +46,7 @@ function readRelease(folder) {
 // wasm, and the service worker listing the new hash under a new name.
 function makeNextRelease(old, folder) {
   fs.cpSync(old.folder, folder, { recursive: true });
-  const version = old.version.slice(0, -1) + (old.version.endsWith('9') ? '0' : String(Number(old.version.slice(-1)) + 1));
+  const version = old.version.slice(0, -1) + ((Number(old.version.slice(-1)) + 1) % 10);
   const wasm = fs.readFileSync(path.join(folder, 'talvoren.wasm'));
   const was = Buffer.from(old.version + '\0');
   const at = wasm.indexOf(was);
@@ -59,14 +59,6 @@ function makeNextRelease(old, folder) {
   const worker = old.worker.replace(old.cache, cache).replace(old.hashes['talvoren.wasm'], hashes['talvoren.wasm']);
   writeWithCompressed(folder, 'sw.js', Buffer.from(worker));
   return readRelease(folder);
-}
-
-// The new service worker already deployed, the old wasm still served.
-function makeHalfDeploy(old, next, folder) {
-  fs.cpSync(next.folder, folder, { recursive: true });
-  for (const name of ['talvoren.wasm', 'talvoren.wasm.br', 'talvoren.wasm.gz']) {
-    fs.copyFileSync(path.join(old.folder, name), path.join(folder, name));
-  }
 }
 
 function deploy(folder) {
@@ -131,13 +123,6 @@ async function checkForRelease(page) {
       if (settled()) resolve(worker.state);
     }));
   });
-}
-
-// Plays from the main menu to the name prompt: a game in progress.
-async function startGame(page) {
-  await page.keyboard.type('1');
-  await page.keyboard.press('Enter');
-  await waitFor(page, 'the name prompt', showing(page, NAME_PROMPT));
 }
 
 async function cachedRelease(page) {
@@ -207,8 +192,7 @@ async function returningPlayer(browser, v1, next, half) {
   await page.keyboard.type('4');
   await page.keyboard.press('Enter');
   await waitFor(page, 'Ana loaded', async () => !(await screenText(page)).includes(MAIN_MENU));
-  const loaded = await screenText(page);
-  if (/no saved game|Unable/.test(loaded)) throw new Failure('the old release\'s save does not load:\n' + loaded);
+  if (/no saved game|Unable/.test(await screenText(page))) throw new Failure('the old release\'s save does not load');
   console.log('the save stored by the old release loads in the new one');
   await context.close();
 }
@@ -221,7 +205,9 @@ async function gameOpenDuringDeploy(browser, v1, next) {
   deploy(v1.folder);
   await (await visit(context)).close();
   const game = await visit(context);
-  await startGame(game);
+  await game.keyboard.type('1');
+  await game.keyboard.press('Enter');
+  await waitFor(game, 'the name prompt', showing(game, NAME_PROMPT));
 
   deploy(next.folder);
   const taken = await checkForRelease(game);
@@ -252,7 +238,11 @@ async function main() {
   fs.cpSync(builtSite, first, { recursive: true });
   const old = readRelease(first);
   const next = makeNextRelease(old, second);
-  makeHalfDeploy(old, next, half);
+  // The new service worker already deployed, the old wasm still served.
+  fs.cpSync(second, half, { recursive: true });
+  for (const name of ['talvoren.wasm', 'talvoren.wasm.br', 'talvoren.wasm.gz']) {
+    fs.copyFileSync(path.join(first, name), path.join(half, name));
+  }
   console.log(`releases: ${old.version} (${old.cache}) and ${next.version} (${next.cache})`);
 
   const browser = await puppeteer.launch({
