@@ -164,6 +164,17 @@ async function returningPlayer(browser, v1, next, half) {
   if (Object.keys(afterHalf).join() !== v1.cache) throw new Failure('after a half deploy the caches are ' + Object.keys(afterHalf));
   if (!(await titled(page, v1)()) || (await noticeShown(page))) throw new Failure('a half deploy changed the page');
   console.log('a half-finished deploy (new list, old wasm) is refused; the old release goes on');
+
+  // Storage too full for the new release: refused too, nothing of it kept.
+  deploy(next.folder);
+  const session = await page.createCDPSession();
+  const used = await page.evaluate(async () => (await navigator.storage.estimate()).usage);
+  await session.send('Storage.overrideQuotaForOrigin', { origin: new URL(siteUrl).origin, quotaSize: used + 100000 });
+  const full = await checkForRelease(page);
+  const afterFull = Object.keys(await cachedRelease(page)).join();
+  await session.send('Storage.overrideQuotaForOrigin', { origin: new URL(siteUrl).origin });
+  if (full !== 'redundant' || afterFull !== v1.cache) throw new Failure(`with storage full: ${full}, caches ${afterFull}`);
+  console.log('with storage too full for the new release it is refused, and the old one kept');
   await page.close();
 
   // The first visit after the deploy installs the new release (and a page
