@@ -31,6 +31,7 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
                       ".wasm": "application/wasm", ".js": "text/javascript",
                       ".webmanifest": "application/manifest+json"}
 
+    ENCODINGS = {"br": ".br", "gzip": ".gz"}  # the better one first
     precompressed = False
     stopped = False  # connections kept open answer nothing once stopped
     cache_seconds = None
@@ -69,8 +70,6 @@ class QuietHandler(http.server.SimpleHTTPRequestHandler):
             handle.close()
             raise
         return handle
-
-    ENCODINGS = {"br": ".br", "gzip": ".gz"}
 
     def encoded_file(self):
         """The file asked for and the best encoding of it that the browser
