@@ -4,9 +4,12 @@
 # with touch and its processor slowed four times), the timing bar's frame
 # period as the game hands its frames to the page's terminal (both), and on
 # the phone the time from a tap on the bar to its grade: handed to the
-# terminal, and on screen (the next frame drawn after it). Prints one table.
+# terminal, and on screen (the next frame drawn after it). Then a player's
+# first and repeat visits on the phone with a slow mobile network (1.6 Mbit/s,
+# 150 ms round trips) from a host serving the pre-compressed files, and the
+# site's bytes raw, gzip and brotli. Prints one table.
 #
-#   bench/web.sh [--loads N]
+#   bench/web.sh [--loads N] [--visits N]
 #
 # Needs Emscripten, Chromium, Node.js and npm (as .ci/stages/50-web.sh
 # installs them). Builds into $TALVOREN_BENCH_DIR/web (default build-bench/web).
@@ -15,10 +18,12 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${TALVOREN_BENCH_DIR:-$root/build-bench}/web"
 loads=20
+visits=5
 while [ $# -gt 0 ]; do
   case "$1" in
     --loads) loads="$2"; shift ;;
-    -h | --help) sed -n '2,9p' "$0"; exit 0 ;;
+    --visits) visits="$2"; shift ;;
+    -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
     *) echo "web.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -44,12 +49,24 @@ figures="$out/figures.json"
 NODE_PATH="$out/npm-test/node_modules" quietly python3 "$root/tests/web/serve_and_run.py" "$out/web" \
   node "$root/tests/web/play_in_browser.cjs" "{url}" "$out/bench.png" --bench "$figures" "$loads"
 
-exec python3 - "$out/web" "$figures" <<'PYTHON'
+echo "measuring $visits first and repeat visits on a phone over a slow network ..." >&2
+visit_figures="$out/visits.json"
+NODE_PATH="$out/npm-test/node_modules" quietly python3 "$root/tests/web/serve_and_run.py" --precompressed --keep-alive \
+  "$out/web" node "$root/bench/web_visits.cjs" "{url}" "$visit_figures" "$visits"
+
+exec python3 - "$out/web" "$figures" "$visit_figures" <<'PYTHON'
 import json, os, statistics, sys
 
 site, figures = sys.argv[1], json.load(open(sys.argv[2]))
-sizes = {name: os.path.getsize(os.path.join(site, name)) for name in sorted(os.listdir(site))}
+figures.update(json.load(open(sys.argv[3])))
+files = sorted(name for name in os.listdir(site) if not name.endswith((".br", ".gz")))
+sizes = {name: os.path.getsize(os.path.join(site, name)) for name in files}
 total = sum(sizes.values())
+
+def compressed(suffix):
+    # A host serves the file itself where it has no compressed copy (the pictures).
+    return sum(os.path.getsize(os.path.join(site, name + suffix))
+               if os.path.exists(os.path.join(site, name + suffix)) else sizes[name] for name in files)
 loads = figures["loadToMenuMs"]
 periods = sorted(figures["framePeriodsMs"])
 p99 = periods[min(len(periods) - 1, int(round(0.99 * (len(periods) - 1))))]
@@ -65,6 +82,16 @@ def verdict(ok):
 rows = [
     ("Site size, uncompressed", "%.0f kB" % (total / 1000),
      ", ".join("%s %.0f kB" % (n, s / 1000) for n, s in sizes.items()), "< 1500 kB", verdict(total < 1500000)),
+    ("Site size, gzip / brotli (as served)", "%.0f kB / %.0f kB" % (compressed(".gz") / 1000, compressed(".br") / 1000),
+     "-", "-", "-"),
+    ("Phone, slow network: first visit to main menu (%d visits)" % len(figures["firstVisitMs"]),
+     "%.0f ms" % statistics.median(figures["firstVisitMs"]),
+     "%.0f-%.0f ms, %.0f kB transferred" % (min(figures["firstVisitMs"]), max(figures["firstVisitMs"]),
+                                          statistics.median(figures["firstVisitBytes"]) / 1000),
+     "< 3000 ms", verdict(statistics.median(figures["firstVisitMs"]) < 3000)),
+    ("Phone, slow network: repeat visit from the cache", "%.0f ms" % statistics.median(figures["repeatVisitMs"]),
+     "%.0f-%.0f ms" % (min(figures["repeatVisitMs"]), max(figures["repeatVisitMs"])),
+     "< 1000 ms", verdict(statistics.median(figures["repeatVisitMs"]) < 1000)),
     ("Navigation to main menu (%d loads)" % len(loads), "%.0f ms" % statistics.median(loads),
      "%.0f-%.0f ms" % (min(loads), max(loads)), "-", "-"),
     ("Bar frame period, median (%d frames)" % len(periods), "%.2f ms" % median,

@@ -1,8 +1,9 @@
 // The page around the game: it says what it is doing until the terminal
-// draws, fits the xterm.js terminal to the window, carries the save in and
-// out of the browser, and makes the site work offline once it has been
-// visited. Taps (touch.js), phone keyboards (keyboard.js), the screen reader
-// (reader.js) and the bar's sound (sound.js) plug into it through `page`.
+// draws, fits the xterm.js terminal to the window, turns taps and clicks
+// into the keys the game asks for, and carries the save in and out of the
+// browser. Taps (touch.js), phone keyboards (keyboard.js), the screen
+// reader (reader.js) and the bar's sound (sound.js) plug into it through
+// `page`; offline play and new releases are release.js's.
 'use strict';
 (function () {
   // The game's frames are 120 columns wide: a wider window gains nothing, a
@@ -329,19 +330,6 @@
     const problem = await game.importSave(bytes);
     if (problem === null) tell('Imported ' + file.name + ': [4] Load Game continues it.');
     else tell('Not imported: the browser could not store it (' + problem + ').');
-  }
-
-  // --- Offline ---------------------------------------------------------------
-  // Service workers run only on https and localhost pages; elsewhere, or
-  // where the browser keeps no site data, the page plays as it always has.
-  try {
-    if (window.isSecureContext && 'serviceWorker' in navigator) {
-      window.addEventListener('load', function () {
-        navigator.serviceWorker.register('sw.js').catch(function () {});
-      });
-    }
-  } catch (ignored) {
-    // Storage blocked: no offline copy.
   }
 
   const script = document.createElement('script');

@@ -5,7 +5,8 @@
 # on a desktop, a phone and a tablet, with the save exported and imported,
 # and offline; then the page for thumbs, ears and keyboards (answer buttons,
 # phone keyboards on a slowed processor, the screen reader's tree, the bar's
-# sound, Tab, messages and colours). Screenshots of the last screens are kept
+# sound, Tab, messages and colours), and the site's delivery
+# (tests/web/site_delivery.sh). Screenshots of the last screens are kept
 # in the build folder; on a failure the terminal's text is printed.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -39,8 +40,9 @@ fail() {
 emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
 cmake --build "$build" -j2
 
-for file in index.html page.js keyboard.js touch.js reader.js sound.js page.css manifest.webmanifest \
-    icon.svg icon-192.png icon-512.png sw.js talvoren.js talvoren.wasm xterm.js xterm.css; do
+for file in index.html page.js keyboard.js touch.js reader.js sound.js release.js page.css \
+    release.css manifest.webmanifest icon.svg icon-192.png icon-512.png sw.js talvoren.js \
+    talvoren.wasm xterm.js xterm.css; do
     [ -s "$site/$file" ] || fail "the site has no $file"
 done
 if grep -Eo '(src|href)="[a-z]+://[^"]*"' "$site/index.html"; then
@@ -53,7 +55,7 @@ grep -q "http-equiv=\"Content-Security-Policy\" content=\"default-src 'self'; sc
     "$site/index.html" || fail "the page has no Content-Security-Policy of its own files only"
 grep -Eq "^const CACHE = 'talvoren-[0-9.]+-[0-9a-f]{16}';" "$site/sw.js" || fail "the service worker's cache has no version and hash"
 
-size=$(du -cb "$site"/* | tail -n 1 | cut -f 1)
+size=$(du -cb "$site"/* --exclude='*.br' --exclude='*.gz' | tail -n 1 | cut -f 1)
 echo "site size: $size bytes"
 [ "$size" -lt "$size_limit" ] || fail "the site is $size bytes, over $size_limit"
 
@@ -73,3 +75,6 @@ NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \
     python3 tests/web/serve_and_run.py "$site" \
     node tests/web/page_access.cjs "{url}" "$build/web-access.png" ||
     fail "the page's access checks (screenshot: $build/web-access.png)"
+
+# --- Delivery: minified, pre-compressed, and a new release that arrives ------
+bash tests/web/site_delivery.sh || fail "the site's delivery"
