@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -51,11 +52,16 @@ protected:
     // when we are root. Returns what `work` returned, or why the child failed.
     std::string asPlayer(const std::function<std::string()>& work) {
         ::chmod(folder.c_str(), 0755);
+        return inChild(true, work);
+    }
+    // Runs `work` in a child process, which becomes the user nobody when
+    // `becomePlayer` and we are root; what the child said, or how it ended.
+    static std::string inChild(bool becomePlayer, const std::function<std::string()>& work) {
         int report[2];
         if (::pipe(report) != 0) return "no pipe";
         const pid_t child = ::fork();
         if (child == 0) {
-            if (::geteuid() == 0 &&
+            if (becomePlayer && ::geteuid() == 0 &&
                 (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 ::_exit(2);
             }
@@ -131,20 +137,34 @@ TEST_F(DiskSave, FailuresGiveTheSystemsReasonAndKeepTheOldSave) {
     EXPECT_EQ(readFile("save1.txt"), "old save");
     EXPECT_EQ(modeOf("save1.txt"), 0444u);
     ::chmod("save1.txt", 0644);
+}
 
-    // A file size limit makes the write fail part way, as a full disk would.
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = previous;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const SaveOutcome tooBig = saveOnDisk("save1.txt", std::string(4096, 'z'));
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(tooBig.reason, "File too large");
-    EXPECT_EQ(readFile("save1.txt"), "old save");
-    EXPECT_EQ(listing(folder), "save1.txt ");
+// Under a file size limit (ulimit -f) a save that outgrows it fails with the
+// system's reason, and the game goes on: by rename, the temporary file goes;
+// in place (a folder closed to the player), the old bytes are put back.
+TEST_F(DiskSave, FileSizeLimitFailsTheSaveWithoutEndingTheGame) {
+    writeFile("save1.txt", "old save");
+    std::filesystem::create_directory(folder / "closed");
+    writeFile("closed/save1.txt", "old save");
+    giveToPlayer(folder / "closed" / "save1.txt");
+    ASSERT_EQ(::chmod((folder / "closed").c_str(), 0555), 0);
+    ::chmod(folder.c_str(), 0755);
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "by rename");
+        const std::string save = inPlace ? "closed/save1.txt" : "save1.txt";
+        const std::string said = inChild(inPlace, [&] {
+            rlimit tight{};
+            tight.rlim_cur = 16;
+            tight.rlim_max = 16;
+            if (::setrlimit(RLIMIT_FSIZE, &tight) != 0) return std::string("no limit");
+            return outcomeText(saveOnDisk(save, std::string(4096, 'z')));
+        });
+        EXPECT_EQ(said, "File too large");
+        EXPECT_EQ(readFile(save), "old save");
+    }
+    EXPECT_EQ(listing(folder / "closed"), "save1.txt ");
+    EXPECT_EQ(listing(folder), "closed save1.txt ");
+    ::chmod((folder / "closed").c_str(), 0755);
 }
 
 TEST_F(DiskSave, SymbolicLinksAreFollowedAndStayLinks) {
@@ -383,6 +403,85 @@ TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoInOneSave) {
         ::close(held);
         for (const auto& entry : std::filesystem::directory_iterator(mine)) std::filesystem::remove(entry);
     }
+}
+
+TEST_F(HostileFolder, AnotherUsersSaveInASharedFolderIsLeftUntouched) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root; the simulated disk tries it";
+    for (const auto& [name, mode] : {std::pair<std::string, mode_t>{"sticky", 01777}, {"shared", 0777}}) {
+        const std::filesystem::path shared = folder / name;
+        std::filesystem::create_directory(shared);
+        ASSERT_EQ(::chmod(shared.c_str(), mode), 0);
+        const std::string save = (shared / "save1.txt").string();
+        writeFile(name + "/save1.txt", "the daemon's save");
+        ASSERT_EQ(::chown(save.c_str(), 1, 1), 0);
+        ASSERT_EQ(::chmod(save.c_str(), 0666), 0);
+        for (const bool asThePlayer : {false, true}) {
+            SCOPED_TRACE(name + (asThePlayer ? " as the player" : " as root"));
+            EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }),
+                      "Permission denied");
+        }
+        EXPECT_EQ(readFile(name + "/save1.txt"), "the daemon's save");
+        EXPECT_EQ(listing(shared), "save1.txt ");
+    }
+}
+
+// The player's link in a shared folder is swapped for one to his notes just
+// after the save looked at it, as another user could at any moment: the
+// save goes where the link that was checked pointed, by either way of
+// reading a link.
+TEST_F(HostileFolder, LinkSwappedAfterItsLookNeverSteersTheSave) {
+    const std::filesystem::path shared = folder / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    const std::string link = (shared / "save1.txt").string();
+    for (const auto lookup :
+         {PosixFileSystem::LinkLookup::oneHandle, PosixFileSystem::LinkLookup::twoLooks}) {
+        writeFile("mine.txt", "old save");
+        writeFile("notes.txt", "my notes");
+        std::filesystem::create_symlink(folder / "mine.txt", link);
+        PosixFileSystem system(lookup);
+        FaultyFileSystem disk(system);
+        disk.afterLook([&] {
+            std::filesystem::create_symlink(folder / "notes.txt", shared / "swap");
+            std::filesystem::rename(shared / "swap", link);
+        });
+        EXPECT_EQ(outcomeText(replaceFile(disk, link, kAnaSave)), "saved");
+        EXPECT_EQ(readFile("mine.txt"), kAnaSave);
+        EXPECT_EQ(readFile("notes.txt"), "my notes");
+        std::filesystem::remove(link);
+    }
+}
+
+// Another user can fill the folder with names in the game's mark; the
+// player's own leftovers still go, at the first save, and his names stay.
+TEST_F(HostileFolder, ManyMarkedNamesOfAnotherUserHideNoLeftoverOfThePlayers) {
+    const std::filesystem::path mine = playersFolder("mine");
+    const bool asThePlayer = ::geteuid() == 0;
+    const std::string player = asThePlayer ? "65534" : std::to_string(::geteuid());
+    const std::string others = player == "1" ? "2" : "1";
+    for (int name = 0; name < 12'000; ++name) {
+        const std::string number = std::to_string(100000 + name);
+        const std::filesystem::path path = mine / (".save1.txt.tvtmp-" + others + "-F" + number.substr(1));
+        std::ofstream{path};
+        if (asThePlayer) {
+            ASSERT_EQ(::chown(path.c_str(), 1, 1), 0);
+        }
+    }
+    for (const char* letters : {"aaaaaa", "bbbbbb", "cccccc"}) {
+        const std::string name = ".save1.txt.tvtmp-" + player + "-" + letters;
+        writeFile("mine/" + name, "half a save");
+        if (asThePlayer) giveToPlayer(mine / name);
+    }
+    const std::string save = (mine / "save1.txt").string();
+    EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
+    std::size_t left = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(mine)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find("-" + player + "-"), std::string::npos) << name;
+        ++left;
+    }
+    EXPECT_EQ(left, 12'001u);
 }
 
 TEST_F(HostileFolder, TwentyGigabyteSaveWithoutLineEndsIsNeitherLoadedNorRewritten) {

@@ -138,6 +138,12 @@ TEST_F(SavePolicy, FolderClosedToNewFilesTakesTheSaveInPlace) {
         EXPECT_EQ(disk.contents("closed/save1.txt"), kOld);
         EXPECT_EQ(disk.listing("closed"), "save1.txt ");
     }
+    // A new save longer than the old, cut off past the old one's end (a file
+    // size limit): the old save comes back at its own length.
+    startOver(true);
+    faulty.fail(FileStep::writeAt, FileProblem::tooLarge, "File too large");
+    EXPECT_EQ(save("closed/save1.txt", std::string(4 * kOld.size(), 'n')), "File too large");
+    EXPECT_EQ(disk.contents("closed/save1.txt"), kOld);
 }
 
 TEST_F(SavePolicy, PlayersLinksAreFollowedAndStayLinks) {
@@ -197,6 +203,41 @@ TEST_F(SavePolicy, InAFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFol
     EXPECT_EQ(disk.contents("precious.txt"), "seven");
 }
 
+TEST_F(SavePolicy, AnotherUsersFileInAFolderOpenToOthersIsNeverWritten) {
+    // In /tmp the rename is refused, so the save would go into mallory's file.
+    disk.addFile("/tmp/save1.txt", kOld, "mallory", 0666);
+    disk.addFolder("/shared", "root", 0777);
+    disk.addFile("/shared/save1.txt", kOld, "mallory", 0666);
+    EXPECT_EQ(save("/tmp/save1.txt"), "Permission denied");
+    EXPECT_EQ(save("/shared/save1.txt"), "Permission denied");
+    disk.runAs("root");
+    EXPECT_EQ(save("/tmp/save1.txt"), "Permission denied");
+    EXPECT_EQ(disk.contents("/tmp/save1.txt"), kOld);
+    EXPECT_EQ(disk.contents("/shared/save1.txt"), kOld);
+    EXPECT_EQ(disk.listing("/tmp"), "save1.txt ");
+
+    // The player's own file there is saved; so is one whose system reports no owner (FAT).
+    disk.runAs("player");
+    disk.addFile("/shared/save2.txt", kOld, "player", 0644);
+    disk.addFile("/tmp/save3.txt", kOld, "", 0666);
+    EXPECT_EQ(save("/shared/save2.txt"), "saved");
+    EXPECT_EQ(save("/tmp/save3.txt"), "saved");
+    EXPECT_EQ(disk.contents("/tmp/save3.txt"), kNew);
+}
+
+// A link swapped for another user's just after the save looked at it: the
+// target read with the owner that was checked is the one followed.
+TEST_F(SavePolicy, LinkSwappedAfterItsLookNeverSteersTheSave) {
+    disk.addFolder("/shared", "root", 0777);
+    disk.addFile("mine.txt", kOld);
+    disk.addFile("precious.txt", kOld);
+    disk.addLink("/shared/save1.txt", "/home/player/mine.txt");
+    faulty.afterLook([&] { disk.addLink("/shared/save1.txt", "/home/player/precious.txt", "mallory"); });
+    EXPECT_EQ(save("/shared/save1.txt"), "saved");
+    EXPECT_EQ(disk.contents("mine.txt"), kNew);
+    EXPECT_EQ(disk.contents("precious.txt"), kOld);
+}
+
 TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
     disk.addFile("save1.txt", kOld);
     disk.addFile(".save1.txt.tvtmp-Ab3dE9", "half a save of a crashed game");
@@ -217,10 +258,40 @@ TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
     EXPECT_EQ(save("save1.txt"), "saved");
     EXPECT_EQ(disk.listing("/home/player"), kept);
 
-    // In /tmp another user's leftover is not the player's to remove; the save still works.
+    // In /tmp another user's leftover is not the player's to remove, even
+    // one marked with the player's name; the save still works. Leftovers
+    // marked with another user's name are passed over without a look.
     disk.addFile("/tmp/.save1.txt.tvtmp-Ab3dE9", "mallory's", "mallory", 0600);
+    disk.addFile("/tmp/.save1.txt.tvtmp-player-Ab3dE9", "mallory's", "mallory", 0600);
+    for (const char* name : {".save1.txt.tvtmp-mallory-Ab3dE9", ".save1.txt.tvtmp-mallory-Ab3dE8"})
+        disk.addFile(std::string("/tmp/") + name, "mallory's", "mallory", 0600);
+    disk.addFile("/tmp/.save1.txt.tvtmp-player-Zz9zZ9", "the player's");
+    const int looks = faulty.calls(FileStep::removeIfUnheld);
     EXPECT_EQ(save("/tmp/save1.txt"), "saved");
-    EXPECT_EQ(disk.listing("/tmp"), ".save1.txt.tvtmp-Ab3dE9 save1.txt ");
+    EXPECT_EQ(disk.listing("/tmp"),
+              ".save1.txt.tvtmp-Ab3dE9 .save1.txt.tvtmp-mallory-Ab3dE8 .save1.txt.tvtmp-mallory-Ab3dE9 "
+              ".save1.txt.tvtmp-player-Ab3dE9 save1.txt ");
+    EXPECT_EQ(faulty.calls(FileStep::removeIfUnheld) - looks, 3);
+}
+
+TEST_F(SavePolicy, CleanUpTakesAboutATenthOfASecondAndTheNextSaveGoesOn) {
+    // A slow disk: each removal takes 40 ms, so a save removes three.
+    disk.slowRemovals(40);
+    for (const char* letters :
+         {"aaaaaa", "bbbbbb", "cccccc", "dddddd", "eeeeee", "ffffff", "gggggg", "hhhhhh"})
+        disk.addFile(std::string(".save1.txt.tvtmp-player-") + letters, "left by a crash");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"),
+              ".save1.txt.tvtmp-player-dddddd .save1.txt.tvtmp-player-eeeeee .save1.txt.tvtmp-player-ffffff "
+              ".save1.txt.tvtmp-player-gggggg .save1.txt.tvtmp-player-hhhhhh save1.txt ");
+    // One held by a running game is passed over, and the next save goes on after it.
+    disk.holdLock(".save1.txt.tvtmp-player-dddddd");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"),
+              ".save1.txt.tvtmp-player-dddddd .save1.txt.tvtmp-player-gggggg .save1.txt.tvtmp-player-hhhhhh "
+              "save1.txt ");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"), ".save1.txt.tvtmp-player-dddddd save1.txt ");
 }
 
 TEST_F(SavePolicy, SaveKeptInAStoreOfItsOwnCountsOnlyOnceTheStoreHoldsIt) {

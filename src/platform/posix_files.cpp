@@ -245,7 +245,9 @@ public:
         return unless(::unlinkat(fd_, name.c_str(), 0) != 0);
     }
 
-    FileError sync() override { return unless(::fsync(fd_) != 0); }
+    FileError sync() override {
+        return unless(::fsync(fd_) != 0);
+    }
 
     FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) override {
         const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
