@@ -371,7 +371,9 @@ TEST_F(HostileFolder, NewSaveKeepsOnlyThePermissionBits) {
     }
 }
 
-TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoInOneSave) {
+// Each save spends about 100 ms at most on leftovers: 1,000 take one save
+// on an idle machine and a few on a busy one, each going on from the last.
+TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoWithinAFewSaves) {
     const std::filesystem::path mine = playersFolder("mine");
     const std::string save = (mine / "save1.txt").string();
     for (const bool asThePlayer : {false, true}) {
@@ -395,11 +397,14 @@ TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoInOneSave) {
             ASSERT_EQ(::chown((mine / ".save1.txt.tvtmp-Others").c_str(), 1, 1), 0);
             kept = ".save1.txt.tvtmp-HELDAB .save1.txt.tvtmp-Others save1.txt ";
         }
-        const auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-        EXPECT_LT(took.count(), 5.0);  // tens of milliseconds on a 2-core machine
-        EXPECT_EQ(listing(mine), kept);
+        EXPECT_EQ(run(asThePlayer,
+                      [&] {
+                          for (int saves = 0; saves < 30 && listing(mine) != kept; ++saves) {
+                              if (!saveOnDisk(save, kAnaSave).saved) return std::string("not saved");
+                          }
+                          return listing(mine);
+                      }),
+                  kept);
         ::close(held);
         for (const auto& entry : std::filesystem::directory_iterator(mine)) std::filesystem::remove(entry);
     }
