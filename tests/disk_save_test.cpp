@@ -4,6 +4,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -456,6 +457,42 @@ TEST_F(HostileFolder, LinkSwappedAfterItsLookNeverSteersTheSave) {
         EXPECT_EQ(readFile("notes.txt"), "my notes");
         std::filesystem::remove(link);
     }
+}
+
+// Two links that trade places without pause (renameat2's exchange), as
+// another user's would with the player's: every look at the name gives the
+// target of the very link it gave the identity (and owner) of.
+TEST_F(HostileFolder, LinksTradingPlacesNeverLendOneTheOthersTarget) {
+    std::filesystem::create_symlink("a", folder / "one");
+    std::filesystem::create_symlink("b", folder / "other");
+    struct stat a {};
+    ASSERT_EQ(::lstat((folder / "one").c_str(), &a), 0);
+    if (::renameat2(AT_FDCWD, "one", AT_FDCWD, "other", RENAME_EXCHANGE) != 0) {
+        GTEST_SKIP() << "the file system cannot exchange two names (" << std::strerror(errno) << ")";
+    }
+    const pid_t swapper = ::fork();
+    if (swapper == 0) {
+        for (;;) ::renameat2(AT_FDCWD, "one", AT_FDCWD, "other", RENAME_EXCHANGE);
+    }
+    // Through one handle of the link, and by a look before and after reading it.
+    for (const auto lookup :
+         {PosixFileSystem::LinkLookup::oneHandle, PosixFileSystem::LinkLookup::twoLooks}) {
+        PosixFileSystem system(lookup);
+        std::unique_ptr<Folder> open;
+        ASSERT_FALSE(system.openFolder(folder.string(), open));
+        int lent = 0;
+        std::set<std::string> seen;
+        for (int look = 0; look < 50'000; ++look) {
+            EntryInfo info;
+            if (open->look("one", info) || info.kind != EntryKind::link) continue;
+            seen.insert(info.target);
+            if ((info.file == a.st_ino) != (info.target == "a")) ++lent;
+        }
+        EXPECT_EQ(seen.size(), 2u) << "the names never traded places during the looks";
+        EXPECT_EQ(lent, 0);
+    }
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
 }
 
 // Another user can fill the folder with names in the game's mark; the
