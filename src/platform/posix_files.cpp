@@ -182,9 +182,7 @@ public:
     PosixFolder& operator=(const PosixFolder&) = delete;
 
     FileError look(const std::string& name, EntryInfo& info) override {
-#if defined(O_PATH) && defined(__linux__)
         if (lookup_ == PosixFileSystem::LinkLookup::oneHandle) return lookThroughHandle(name, info);
-#endif
         return lookTwice(name, info);
     }
 
@@ -245,9 +243,7 @@ public:
         return unless(::unlinkat(fd_, name.c_str(), 0) != 0);
     }
 
-    FileError sync() override {
-        return unless(::fsync(fd_) != 0);
-    }
+    FileError sync() override { return unless(::fsync(fd_) != 0); }
 
     FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) override {
         const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -287,9 +283,10 @@ public:
     }
 
 private:
-#if defined(O_PATH) && defined(__linux__)
     // One lookup of the name: the owner and the target come from the handle.
+    // Where the system has no such handles, the name is looked at twice.
     FileError lookThroughHandle(const std::string& name, EntryInfo& info) const {
+#if defined(O_PATH) && defined(__linux__)
         const int fd = ::openat(fd_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) return lastError();
         struct stat status {};
@@ -298,8 +295,10 @@ private:
         if (!error && S_ISLNK(status.st_mode)) error = readLinkAt(fd, "", info.target);
         ::close(fd);
         return error;
-    }
+#else
+        return lookTwice(name, info);
 #endif
+    }
 
     // Where no handle holds a link (O_PATH), the name is looked at before and
     // after its target is read: if it named another link, or the same one
