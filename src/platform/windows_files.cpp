@@ -354,6 +354,9 @@ public:
         return {};
     }
 
+    // Asked of the file itself: opened for writing, a link as the link, so
+    // that a file whose access list refuses the player is not replaced by a
+    // rename that only needs the folder's permission.
     FileError mayWrite(const std::string& name) override {
         std::wstring path;
         if (const FileError error = fullPath(name, path)) return error;
