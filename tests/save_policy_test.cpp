@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "faulty_file_system.h"
@@ -325,6 +326,21 @@ TEST(SavePolicyOnDisk, InPlaceRewriteWritesOnlyTheFileItChecked) {
         EXPECT_EQ(outcome.saved ? "saved" : outcome.reason, swapped ? kChangedFileReason : "saved");
         EXPECT_EQ(scratch.read("save1.txt"), swapped ? "another file" : kNew);
     }
+}
+
+// On the real disk of whichever system runs the suite (under wine, owners
+// from the files' security descriptors): the player's leftovers go, in the
+// mark with his id and in the older one, and another user's marked name stays.
+TEST(SavePolicyOnDisk, CleanUpRemovesThePlayersLeftoversAndPassesOthersMarksOver) {
+    const test_support::ScratchFolder scratch;
+    const std::string others = ".save1.txt.tvtmp-S-1-5-21-1-2-3-9999-Ab3dE9";
+    for (const std::string& name : {others, std::string(".save1.txt.tvtmp-Ab3dE9"),
+                                    ".save1.txt.tvtmp-" + nativeFileSystem().playerId() + "-Ab3dE9"})
+        scratch.write(name, "half a save");
+    EXPECT_TRUE(replaceFile(nativeFileSystem(), (scratch.path() / "save1.txt").string(), kNew).saved);
+    const auto names = std::distance(std::filesystem::directory_iterator(scratch.path()), {});
+    EXPECT_EQ(names, 2);
+    EXPECT_TRUE(scratch.holds(others));
 }
 
 }  // namespace
