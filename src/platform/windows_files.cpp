@@ -178,6 +178,16 @@ bool isNameSurrogate(HANDLE file, DWORD attributes) {
            IsReparseTagNameSurrogate(tag.ReparseTag);
 }
 
+// The owner of a file whose volume keeps owners (NTFS) but whose access
+// list hides this one's from the player: never taken for the player.
+constexpr char kUnknownOwner = '?';
+
+bool keepsOwners(HANDLE file) {
+    DWORD flags = 0;
+    return ::GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) != 0 &&
+           (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
 bool moveTo(HANDLE file, std::uint64_t offset) {
     LARGE_INTEGER where{};
     where.QuadPart = static_cast<LONGLONG>(offset);
@@ -332,7 +342,9 @@ public:
         FileError error = unless(::GetFileInformationByHandle(file, &data) == 0);
         if (!error) {
             info = entryOf(data);
-            info.owner = ownerOf(file);  // empty where the access list hides it, or FAT keeps none
+            info.owner = ownerOf(file);  // empty where FAT keeps none
+            // (assign, not =: g++ 12 -O2 warns of an overlap)
+            if (info.owner.empty() && keepsOwners(file)) info.owner.assign(1, kUnknownOwner);
             FILE_ATTRIBUTE_TAG_INFO tag{};
             // Other reparse points (cloud files, deduplicated files) are plain files to the game.
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&

@@ -30,7 +30,8 @@ std::wstring widenText(std::string_view text, UINT codePage);
 // open to others, so a link is followed, and an existing save written, only
 // when its owner is the player (the token's user or default owner, and for
 // an administrator the Administrators group). Owners come from each file's
-// security descriptor. Reasons come from FormatMessage in the console's
+// security descriptor; one hidden from the player on a volume that keeps
+// owners counts as another user's. Reasons come from FormatMessage in the console's
 // code page.
 class WindowsFileSystem final : public FileSystem {
 public:
