@@ -4,6 +4,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <grp.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -16,6 +17,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -51,11 +53,16 @@ protected:
     // when we are root. Returns what `work` returned, or why the child failed.
     std::string asPlayer(const std::function<std::string()>& work) {
         ::chmod(folder.c_str(), 0755);
+        return inChild(true, work);
+    }
+    // Runs `work` in a child process, which becomes the user nobody when
+    // `becomePlayer` and we are root; what the child said, or how it ended.
+    static std::string inChild(bool becomePlayer, const std::function<std::string()>& work) {
         int report[2];
         if (::pipe(report) != 0) return "no pipe";
         const pid_t child = ::fork();
         if (child == 0) {
-            if (::geteuid() == 0 &&
+            if (becomePlayer && ::geteuid() == 0 &&
                 (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
                 ::_exit(2);
             }
@@ -131,20 +138,34 @@ TEST_F(DiskSave, FailuresGiveTheSystemsReasonAndKeepTheOldSave) {
     EXPECT_EQ(readFile("save1.txt"), "old save");
     EXPECT_EQ(modeOf("save1.txt"), 0444u);
     ::chmod("save1.txt", 0644);
+}
 
-    // A file size limit makes the write fail part way, as a full disk would.
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tight = previous;
-    tight.rlim_cur = 16;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const SaveOutcome tooBig = saveOnDisk("save1.txt", std::string(4096, 'z'));
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(tooBig.reason, "File too large");
-    EXPECT_EQ(readFile("save1.txt"), "old save");
-    EXPECT_EQ(listing(folder), "save1.txt ");
+// Under a file size limit (ulimit -f) a save that outgrows it fails with the
+// system's reason, and the game goes on: by rename, the temporary file goes;
+// in place (a folder closed to the player), the old bytes are put back.
+TEST_F(DiskSave, FileSizeLimitFailsTheSaveWithoutEndingTheGame) {
+    writeFile("save1.txt", "old save");
+    std::filesystem::create_directory(folder / "closed");
+    writeFile("closed/save1.txt", "old save");
+    giveToPlayer(folder / "closed" / "save1.txt");
+    ASSERT_EQ(::chmod((folder / "closed").c_str(), 0555), 0);
+    ::chmod(folder.c_str(), 0755);
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "by rename");
+        const std::string save = inPlace ? "closed/save1.txt" : "save1.txt";
+        const std::string said = inChild(inPlace, [&] {
+            rlimit tight{};
+            tight.rlim_cur = 16;
+            tight.rlim_max = 16;
+            if (::setrlimit(RLIMIT_FSIZE, &tight) != 0) return std::string("no limit");
+            return outcomeText(saveOnDisk(save, std::string(4096, 'z')));
+        });
+        EXPECT_EQ(said, "File too large");
+        EXPECT_EQ(readFile(save), "old save");
+    }
+    EXPECT_EQ(listing(folder / "closed"), "save1.txt ");
+    EXPECT_EQ(listing(folder), "closed save1.txt ");
+    ::chmod((folder / "closed").c_str(), 0755);
 }
 
 TEST_F(DiskSave, SymbolicLinksAreFollowedAndStayLinks) {
@@ -351,7 +372,9 @@ TEST_F(HostileFolder, NewSaveKeepsOnlyThePermissionBits) {
     }
 }
 
-TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoInOneSave) {
+// Each save spends about 100 ms at most on leftovers: 1,000 take one save
+// on an idle machine and a few on a busy one, each going on from the last.
+TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoWithinAFewSaves) {
     const std::filesystem::path mine = playersFolder("mine");
     const std::string save = (mine / "save1.txt").string();
     for (const bool asThePlayer : {false, true}) {
@@ -375,14 +398,95 @@ TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoInOneSave) {
             ASSERT_EQ(::chown((mine / ".save1.txt.tvtmp-Others").c_str(), 1, 1), 0);
             kept = ".save1.txt.tvtmp-HELDAB .save1.txt.tvtmp-Others save1.txt ";
         }
-        const auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-        EXPECT_LT(took.count(), 5.0);  // tens of milliseconds on a 2-core machine
-        EXPECT_EQ(listing(mine), kept);
+        EXPECT_EQ(run(asThePlayer,
+                      [&] {
+                          for (int saves = 0; saves < 30 && listing(mine) != kept; ++saves) {
+                              if (!saveOnDisk(save, kAnaSave).saved) return std::string("not saved");
+                          }
+                          return listing(mine);
+                      }),
+                  kept);
         ::close(held);
         for (const auto& entry : std::filesystem::directory_iterator(mine)) std::filesystem::remove(entry);
     }
+}
+
+TEST_F(HostileFolder, AnotherUsersSaveInASharedFolderIsLeftUntouched) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a file to another user needs root; the simulated disk tries it";
+    for (const auto& [name, mode] : {std::pair<std::string, mode_t>{"sticky", 01777}, {"shared", 0777}}) {
+        const std::filesystem::path shared = folder / name;
+        std::filesystem::create_directory(shared);
+        ASSERT_EQ(::chmod(shared.c_str(), mode), 0);
+        const std::string save = (shared / "save1.txt").string();
+        writeFile(name + "/save1.txt", "the daemon's save");
+        ASSERT_EQ(::chown(save.c_str(), 1, 1), 0);
+        ASSERT_EQ(::chmod(save.c_str(), 0666), 0);
+        for (const bool asThePlayer : {false, true}) {
+            SCOPED_TRACE(name + (asThePlayer ? " as the player" : " as root"));
+            EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }),
+                      "Permission denied");
+        }
+        EXPECT_EQ(readFile(name + "/save1.txt"), "the daemon's save");
+        EXPECT_EQ(listing(shared), "save1.txt ");
+    }
+}
+
+// Two links that trade places without pause (renameat2's exchange), as
+// another user's would with the player's: every look at the name gives the
+// target of the very link it gave the identity (and owner) of.
+TEST_F(HostileFolder, LinksTradingPlacesNeverLendOneTheOthersTarget) {
+    std::filesystem::create_symlink("a", folder / "one");
+    std::filesystem::create_symlink("b", folder / "other");
+    struct stat a {};
+    ASSERT_EQ(::lstat((folder / "one").c_str(), &a), 0);
+    if (::renameat2(AT_FDCWD, "one", AT_FDCWD, "other", RENAME_EXCHANGE) != 0) {
+        GTEST_SKIP() << "the file system cannot exchange two names (" << std::strerror(errno) << ")";
+    }
+    const pid_t swapper = ::fork();
+    if (swapper == 0) {
+        for (;;) ::renameat2(AT_FDCWD, "one", AT_FDCWD, "other", RENAME_EXCHANGE);
+    }
+    // Through one handle of the link, and by a look before and after reading it.
+    for (const auto lookup :
+         {PosixFileSystem::LinkLookup::oneHandle, PosixFileSystem::LinkLookup::twoLooks}) {
+        PosixFileSystem system(lookup);
+        std::unique_ptr<Folder> open;
+        ASSERT_FALSE(system.openFolder(folder.string(), open));
+        int lent = 0;
+        std::set<std::string> seen;
+        for (int look = 0; look < 50'000; ++look) {
+            EntryInfo info;
+            if (open->look("one", info) || info.kind != EntryKind::link) continue;
+            seen.insert(info.target);
+            if ((info.file == a.st_ino) != (info.target == "a")) ++lent;
+        }
+        EXPECT_EQ(seen.size(), 2u) << "the names never traded places during the looks";
+        EXPECT_EQ(lent, 0);
+    }
+    ::kill(swapper, SIGKILL);
+    ::waitpid(swapper, nullptr, 0);
+}
+
+// Another user can fill the folder with names in the game's mark, which are
+// passed over by name whoever owns them: the player's own leftovers still go
+// at the first save, and the other names stay.
+TEST_F(HostileFolder, ManyMarkedNamesOfAnotherUserHideNoLeftoverOfThePlayers) {
+    const std::filesystem::path mine = playersFolder("mine");
+    const bool asThePlayer = ::geteuid() == 0;
+    const std::string player = asThePlayer ? "65534" : std::to_string(::geteuid());
+    for (int name = 100'000; name < 112'000; ++name)
+        std::ofstream{mine /
+                      (".save1.txt.tvtmp-" + std::to_string(::geteuid() + 1) + "-" + std::to_string(name))};
+    for (const char* letters : {"aaaaaa", "bbbbbb", "cccccc"}) {
+        writeFile("mine/.save1.txt.tvtmp-" + player + "-" + letters, "half a save");
+        if (asThePlayer) giveToPlayer(mine / (".save1.txt.tvtmp-" + player + "-" + letters));
+    }
+    const std::string save = (mine / "save1.txt").string();
+    EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
+    const auto names = std::distance(std::filesystem::directory_iterator(mine), {});
+    EXPECT_EQ(names, 12'001);
+    EXPECT_FALSE(std::filesystem::exists(mine / (".save1.txt.tvtmp-" + player + "-aaaaaa")));
 }
 
 TEST_F(HostileFolder, TwentyGigabyteSaveWithoutLineEndsIsNeitherLoadedNorRewritten) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "faulty_file_system.h"
@@ -138,6 +139,12 @@ TEST_F(SavePolicy, FolderClosedToNewFilesTakesTheSaveInPlace) {
         EXPECT_EQ(disk.contents("closed/save1.txt"), kOld);
         EXPECT_EQ(disk.listing("closed"), "save1.txt ");
     }
+    // A new save longer than the old, cut off past the old one's end (a file
+    // size limit): the old save comes back at its own length.
+    startOver(true);
+    faulty.fail(FileStep::writeAt, FileProblem::tooLarge, "File too large");
+    EXPECT_EQ(save("closed/save1.txt", std::string(4 * kOld.size(), 'n')), "File too large");
+    EXPECT_EQ(disk.contents("closed/save1.txt"), kOld);
 }
 
 TEST_F(SavePolicy, PlayersLinksAreFollowedAndStayLinks) {
@@ -197,6 +204,32 @@ TEST_F(SavePolicy, InAFolderOpenToAllOnlyLinksOfThePlayerOrTheFoldersOwnerAreFol
     EXPECT_EQ(disk.contents("precious.txt"), "seven");
 }
 
+// Another user's save1.txt in /tmp is left untouched (tried on the real disk);
+// the player's own there is saved, and so is one where the system reports
+// no owner (FAT).
+TEST_F(SavePolicy, InAFolderOpenToOthersOnlyFilesOfThePlayerOrOfNoOwnerAreWritten) {
+    disk.addFile("/tmp/save1.txt", kOld, "mallory", 0666);
+    disk.addFile("/tmp/save2.txt", kOld, "player", 0644);
+    disk.addFile("/tmp/save3.txt", kOld, "", 0666);
+    EXPECT_EQ(save("/tmp/save1.txt"), "Permission denied");
+    EXPECT_EQ(save("/tmp/save2.txt"), "saved");
+    EXPECT_EQ(save("/tmp/save3.txt"), "saved");
+    EXPECT_EQ(disk.contents("/tmp/save3.txt"), kNew);
+}
+
+// A link swapped for another user's just after the save looked at it: the
+// target read with the owner that was checked is the one followed.
+TEST_F(SavePolicy, LinkSwappedAfterItsLookNeverSteersTheSave) {
+    disk.addFolder("/shared", "root", 0777);
+    disk.addFile("mine.txt", kOld);
+    disk.addFile("precious.txt", kOld);
+    disk.addLink("/shared/save1.txt", "/home/player/mine.txt");
+    faulty.afterLook([&] { disk.addLink("/shared/save1.txt", "/home/player/precious.txt", "mallory"); });
+    EXPECT_EQ(save("/shared/save1.txt"), "saved");
+    EXPECT_EQ(disk.contents("mine.txt"), kNew);
+    EXPECT_EQ(disk.contents("precious.txt"), kOld);
+}
+
 TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
     disk.addFile("save1.txt", kOld);
     disk.addFile(".save1.txt.tvtmp-Ab3dE9", "half a save of a crashed game");
@@ -211,16 +244,53 @@ TEST_F(SavePolicy, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) {
         ".save1.txt.backup .save1.txt.tvtmp-Folder .save1.txt.tvtmp-LinkAB "
         ".save1.txt.tvtmp-Zz9zZ9 .save1.txt.tvtmp-abc .save2.txt.tvtmp-Ab3dE9 save1.txt ";
 
+    // The save's own temporary file is marked with the player's name.
+    std::string during;
+    faulty.before(FileStep::rename, [&] { during = disk.listing("/home/player"); });
     faulty.fail(FileStep::rename, FileProblem::other, "Input/output error");
     EXPECT_EQ(save("save1.txt"), "Input/output error");  // a failed save tidies nothing
+    EXPECT_NE(during.find(" .save1.txt.tvtmp-player-"), std::string::npos) << during;
     EXPECT_TRUE(disk.contents(".save1.txt.tvtmp-Ab3dE9"));
     EXPECT_EQ(save("save1.txt"), "saved");
     EXPECT_EQ(disk.listing("/home/player"), kept);
 
-    // In /tmp another user's leftover is not the player's to remove; the save still works.
+    // In /tmp another user's leftover is not the player's to remove, even
+    // one marked with the player's name; the save still works. Leftovers
+    // marked with another user's name are passed over without a look.
     disk.addFile("/tmp/.save1.txt.tvtmp-Ab3dE9", "mallory's", "mallory", 0600);
+    disk.addFile("/tmp/.save1.txt.tvtmp-player-Ab3dE9", "mallory's", "mallory", 0600);
+    for (const char* name : {".save1.txt.tvtmp-mallory-Ab3dE9", ".save1.txt.tvtmp-mallory-Ab3dE8"})
+        disk.addFile(std::string("/tmp/") + name, "mallory's", "mallory", 0600);
+    disk.addFile("/tmp/.save1.txt.tvtmp-player-Zz9zZ9", "the player's");
+    const int looks = faulty.calls(FileStep::removeIfUnheld);
     EXPECT_EQ(save("/tmp/save1.txt"), "saved");
-    EXPECT_EQ(disk.listing("/tmp"), ".save1.txt.tvtmp-Ab3dE9 save1.txt ");
+    EXPECT_EQ(disk.listing("/tmp"),
+              ".save1.txt.tvtmp-Ab3dE9 .save1.txt.tvtmp-mallory-Ab3dE8 .save1.txt.tvtmp-mallory-Ab3dE9 "
+              ".save1.txt.tvtmp-player-Ab3dE9 save1.txt ");
+    EXPECT_EQ(faulty.calls(FileStep::removeIfUnheld) - looks, 3);
+}
+
+TEST_F(SavePolicy, CleanUpTakesAboutATenthOfASecondAndTheNextSaveGoesOn) {
+    // A slow disk: each look at a leftover takes 40 ms, so a save looks at
+    // three. The first three are held by running games and stay.
+    disk.slowRemovals(40);
+    const std::string mark = ".save1.txt.tvtmp-player-";
+    std::string held;
+    for (const char* letters :
+         {"aaaaaa", "bbbbbb", "cccccc", "dddddd", "eeeeee", "ffffff", "gggggg", "hhhhhh"}) {
+        disk.addFile(mark + letters, "left by a crash");
+        if (letters[0] < 'd') {
+            disk.holdLock(mark + letters);
+            held += mark + letters + " ";
+        }
+    }
+    const std::string all = disk.listing("/home/player");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"), all + "save1.txt ");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"), held + mark + "gggggg " + mark + "hhhhhh save1.txt ");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(disk.listing("/home/player"), held + "save1.txt ");
 }
 
 TEST_F(SavePolicy, SaveKeptInAStoreOfItsOwnCountsOnlyOnceTheStoreHoldsIt) {
@@ -256,6 +326,21 @@ TEST(SavePolicyOnDisk, InPlaceRewriteWritesOnlyTheFileItChecked) {
         EXPECT_EQ(outcome.saved ? "saved" : outcome.reason, swapped ? kChangedFileReason : "saved");
         EXPECT_EQ(scratch.read("save1.txt"), swapped ? "another file" : kNew);
     }
+}
+
+// On the real disk of whichever system runs the suite (under wine, owners
+// from the files' security descriptors): the player's leftovers go, in the
+// mark with his id and in the older one, and another user's marked name stays.
+TEST(SavePolicyOnDisk, CleanUpRemovesThePlayersLeftoversAndPassesOthersMarksOver) {
+    const test_support::ScratchFolder scratch;
+    const std::string others = ".save1.txt.tvtmp-S-1-5-21-1-2-3-9999-Ab3dE9";
+    for (const std::string& name : {others, std::string(".save1.txt.tvtmp-Ab3dE9"),
+                                    ".save1.txt.tvtmp-" + nativeFileSystem().playerId() + "-Ab3dE9"})
+        scratch.write(name, "half a save");
+    EXPECT_TRUE(replaceFile(nativeFileSystem(), (scratch.path() / "save1.txt").string(), kNew).saved);
+    const auto names = std::distance(std::filesystem::directory_iterator(scratch.path()), {});
+    EXPECT_EQ(names, 2);
+    EXPECT_TRUE(scratch.holds(others));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,6 +53,7 @@ struct EntryInfo {
     std::uint64_t device = 0;  // with `file`, the file's identity (device and inode,
     std::uint64_t file = 0;    // or volume serial and file index)
     std::uint64_t size = 0;
+    std::string target;  // a link's text, read from the same handle as its owner
 };
 
 // Who may change the links in a folder. A folder open to others is one where
@@ -83,14 +85,18 @@ public:
     virtual FileError close() = 0;
 };
 
+class FileSystem;
+
 // An open folder; names are single path components looked up in it.
 class Folder {
 public:
     virtual ~Folder() = default;
+    // What `name` is, without following a symbolic link. The name is looked
+    // up once: a link's owner and its target come from that one lookup, so
+    // another link swapped in meanwhile cannot lend its target to the
+    // owner that was checked (`changed` where a system can only notice it).
     virtual FileError look(const std::string& name, EntryInfo& info) = 0;
     virtual FileError describe(FolderInfo& info) = 0;
-    // The text of the symbolic link `name`.
-    virtual FileError readLink(const std::string& name, std::string& target) = 0;
     // Whether the player may write the file `name` (access(2), or on Windows
     // the file opened for writing without following a link); a check only,
     // since the name may change after it.
@@ -111,13 +117,16 @@ public:
     virtual FileError remove(const std::string& name) = 0;
     // Flushes the folder's names to the disk.
     virtual FileError sync() = 0;
-    // Adds to `names` the names in the folder that start with `prefix`, at
-    // most `most` of them, so that a folder of a million names costs no
+    // Calls `each` with every name in the folder that starts with `prefix`,
+    // keeping none of them, so that a folder of a million names costs no
     // memory.
-    virtual FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) = 0;
-    // Removes the regular file `name` only if its lock can be taken, so a
-    // file another running program holds stays; `busy` when it is held.
-    virtual FileError removeIfUnheld(const std::string& name) = 0;
+    virtual FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) = 0;
+    // Removes the regular file `name` only if `owners` counts its owner as
+    // the player (asked of the file opened, never opening another user's)
+    // and its lock can be taken, so a file another running program holds
+    // stays; `busy` when it is held, `accessDenied` when it is not the player's
+    // or its owner cannot be told.
+    virtual FileError removeIfUnheld(const std::string& name, const FileSystem& owners) = 0;
 };
 
 class FileSystem {
@@ -131,6 +140,13 @@ public:
     virtual std::string joinPath(const std::string& folder, const std::string& target) const = 0;
     // True when `owner` (an EntryInfo owner) is the user running the game.
     virtual bool isPlayer(const std::string& owner) const = 0;
+    // The player's id as it is put in the names of the game's temporary
+    // files, so that each user finds his own without looking at others':
+    // a user id or SID, never empty, with no path separator.
+    virtual std::string playerId() const = 0;
+    // A monotonic clock in milliseconds, which bounds how long a save spends
+    // removing leftovers.
+    virtual std::int64_t steadyMs() = 0;
     // A number that differs from call to call and from process to process.
     virtual std::uint64_t freshNumber() = 0;
     // The system's words for `error`, without a closing full stop.
@@ -140,6 +156,13 @@ public:
     virtual bool hasSeparateStore() const { return false; }
     // Copies the files into that store and waits for it.
     virtual FileError commitToStore() { return {}; }
+
+    // Where the last clean-up of leftovers stopped when its time ran out, so
+    // that the next save goes on from there; kept by the save's rules.
+    std::string& leftoverSweepMark() { return sweepMark_; }
+
+private:
+    std::string sweepMark_;
 };
 
 // The file system of the machine the game was built for.

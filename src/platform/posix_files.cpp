@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,18 +145,45 @@ bool sameFile(const struct stat& one, const struct stat& other) {
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
+// The same file, not changed since: a link renamed away and back, or
+// replaced by another that got the same inode, has a new change time.
+bool unchanged(const struct stat& one, const struct stat& other) {
+#ifdef __APPLE__
+    const struct timespec& first = one.st_ctimespec;
+    const struct timespec& second = other.st_ctimespec;
+#else
+    const struct timespec& first = one.st_ctim;
+    const struct timespec& second = other.st_ctim;
+#endif
+    return sameFile(one, other) && first.tv_sec == second.tv_sec && first.tv_nsec == second.tv_nsec &&
+           one.st_uid == other.st_uid && one.st_mode == other.st_mode;
+}
+
+// The text of the link `name` in `folder`, or with an empty name of the link
+// `folder` itself (a handle opened with O_PATH).
+FileError readLinkAt(int folder, const char* name, std::string& target) {
+    for (std::size_t capacity = 256; capacity <= 65536; capacity *= 4) {
+        target.assign(capacity, '\0');
+        const ssize_t length = ::readlinkat(folder, name, target.data(), capacity);
+        if (length < 0) return lastError();
+        if (static_cast<std::size_t>(length) < capacity) {
+            target.resize(static_cast<std::size_t>(length));
+            return {};
+        }
+    }
+    return errorOf(ENAMETOOLONG);
+}
+
 class PosixFolder final : public Folder {
 public:
-    explicit PosixFolder(int fd) : fd_(fd) {}
+    PosixFolder(int fd, PosixFileSystem::LinkLookup lookup) : fd_(fd), lookup_(lookup) {}
     ~PosixFolder() override { ::close(fd_); }
     PosixFolder(const PosixFolder&) = delete;
     PosixFolder& operator=(const PosixFolder&) = delete;
 
     FileError look(const std::string& name, EntryInfo& info) override {
-        struct stat status {};
-        if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
-        info = entryOf(status);
-        return {};
+        if (lookup_ == PosixFileSystem::LinkLookup::oneHandle) return lookThroughHandle(name, info);
+        return lookTwice(name, info);
     }
 
     FileError describe(FolderInfo& info) override {
@@ -165,19 +193,6 @@ public:
         // Sticky or not: in a folder where others may add names, their links may lead anywhere.
         info.openToOthers = (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
         return {};
-    }
-
-    FileError readLink(const std::string& name, std::string& target) override {
-        for (std::size_t capacity = 256; capacity <= 65536; capacity *= 4) {
-            target.assign(capacity, '\0');
-            const ssize_t length = ::readlinkat(fd_, name.c_str(), target.data(), capacity);
-            if (length < 0) return lastError();
-            if (static_cast<std::size_t>(length) < capacity) {
-                target.resize(static_cast<std::size_t>(length));
-                return {};
-            }
-        }
-        return errorOf(ENAMETOOLONG);
     }
 
     FileError mayWrite(const std::string& name) override {
@@ -230,7 +245,7 @@ public:
 
     FileError sync() override { return unless(::fsync(fd_) != 0); }
 
-    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) override {
         const int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return lastError();
         DIR* folder = ::fdopendir(fd);
@@ -239,26 +254,26 @@ public:
             ::close(fd);
             return error;
         }
-        std::size_t found = 0;
         while (const dirent* entry = ::readdir(folder)) {
-            if (found == most) break;
             const std::string_view name = entry->d_name;
-            if (name.starts_with(prefix)) {
-                names.emplace_back(name);
-                ++found;
-            }
+            if (name.starts_with(prefix)) each(name);
         }
         ::closedir(folder);
         return {};
     }
 
-    FileError removeIfUnheld(const std::string& name) override {
+    FileError removeIfUnheld(const std::string& name, const FileSystem& owners) override {
+        // Another user's file is not even opened.
+        struct stat seen {};
+        if (::fstatat(fd_, name.c_str(), &seen, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        if (!S_ISREG(seen.st_mode)) return {FileProblem::notRegular, 0};
+        if (!owners.isPlayer(std::to_string(seen.st_uid))) return errorOf(EPERM);
         const int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
         if (fd < 0) return lastError();
         PosixOpenFile held(fd);
         struct stat status {};
         if (::fstat(fd, &status) != 0) return lastError();
-        if (!S_ISREG(status.st_mode)) return {FileProblem::notRegular, 0};
+        if (!unchanged(seen, status)) return errorOf(ENOENT);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return lastError();
         // The lock is ours, but the name may have gone to a new file meanwhile.
         struct stat named {};
@@ -268,6 +283,39 @@ public:
     }
 
 private:
+    // One lookup of the name: the owner and the target come from the handle.
+    // Where the system has no such handles, the name is looked at twice.
+    FileError lookThroughHandle(const std::string& name, EntryInfo& info) const {
+#if defined(O_PATH) && defined(__linux__)
+        const int fd = ::openat(fd_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return lastError();
+        struct stat status {};
+        FileError error = unless(::fstat(fd, &status) != 0);
+        if (!error) info = entryOf(status);
+        if (!error && S_ISLNK(status.st_mode)) error = readLinkAt(fd, "", info.target);
+        ::close(fd);
+        return error;
+#else
+        return lookTwice(name, info);
+#endif
+    }
+
+    // Where no handle holds a link (O_PATH), the name is looked at before and
+    // after its target is read: if it named another link, or the same one
+    // changed, meanwhile, the owner checked may not be the target's.
+    FileError lookTwice(const std::string& name, EntryInfo& info) const {
+        struct stat before {};
+        if (::fstatat(fd_, name.c_str(), &before, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        info = entryOf(before);
+        if (!S_ISLNK(before.st_mode)) return {};
+        if (const FileError error = readLinkAt(fd_, name.c_str(), info.target)) return error;
+        struct stat after {};
+        if (::fstatat(fd_, name.c_str(), &after, AT_SYMLINK_NOFOLLOW) != 0 || !unchanged(before, after)) {
+            return {FileProblem::changed, 0};
+        }
+        return {};
+    }
+
     // A new file whose lock went to someone else (another game's clean-up,
     // or anyone who may open it in a folder open to others) is removed again
     // while the name still holds it, so that no one can make the save leave
@@ -282,9 +330,19 @@ private:
     }
 
     int fd_;
+    PosixFileSystem::LinkLookup lookup_;
 };
 
 }  // namespace
+
+PosixFileSystem::PosixFileSystem(LinkLookup lookup) : lookup_(lookup) {
+    // A write past a file size limit (ulimit -f) fails with EFBIG, which the
+    // save reports and undoes, instead of killing the game part way.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
 
 FileError PosixFileSystem::openFolder(const std::string& path, std::unique_ptr<Folder>& folder) {
     const char* where = path.empty() ? "." : path.c_str();
@@ -294,7 +352,7 @@ FileError PosixFileSystem::openFolder(const std::string& path, std::unique_ptr<F
     if (fd < 0 && errno == EACCES) fd = ::open(where, O_PATH | O_DIRECTORY | O_CLOEXEC);
 #endif
     if (fd < 0) return lastError();
-    folder = std::make_unique<PosixFolder>(fd);
+    folder = std::make_unique<PosixFolder>(fd, lookup_);
     return {};
 }
 
@@ -316,6 +374,16 @@ std::string PosixFileSystem::joinPath(const std::string& folder, const std::stri
 
 bool PosixFileSystem::isPlayer(const std::string& owner) const {
     return owner == std::to_string(::geteuid());
+}
+
+std::string PosixFileSystem::playerId() const {
+    return std::to_string(::geteuid());
+}
+
+std::int64_t PosixFileSystem::steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::uint64_t PosixFileSystem::freshNumber() {

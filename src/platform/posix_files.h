@@ -15,14 +15,30 @@ namespace talvoren {
 // cannot change between the steps of one save.
 class PosixFileSystem : public FileSystem {
 public:
+    // How a link's owner and target are read as one: through one handle of
+    // the link where the system has such handles (O_PATH on Linux), or else
+    // by looking at the name before and after reading the target, which
+    // tells a swap meanwhile (elsewhere, and in the browser).
+    enum class LinkLookup { oneHandle, twoLooks };
+
+    // Ignores SIGXFSZ for the whole process: a write past a file size limit
+    // then fails with EFBIG ("File too large") instead of killing the game.
+    explicit PosixFileSystem(LinkLookup lookup = LinkLookup::oneHandle);
+
     FileError openFolder(const std::string& path, std::unique_ptr<Folder>& folder) override;
     void splitPath(const std::string& path, std::string& folder, std::string& name) const override;
     std::string joinPath(const std::string& folder, const std::string& target) const override;
     // The effective user, whom the kernel checks links against.
     bool isPlayer(const std::string& owner) const override;
+    // The effective user id.
+    std::string playerId() const override;
+    std::int64_t steadyMs() override;
     std::uint64_t freshNumber() override;
     // strerror's words; "Not a regular file" for a file that is none.
     std::string reasonText(const FileError& error) const override;
+
+private:
+    LinkLookup lookup_;
 };
 
 // Opens a regular file for reading without waiting on pipes or devices;

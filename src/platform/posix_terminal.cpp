@@ -373,10 +373,14 @@ public:
         return openForReadingPosix(path);
     }
     SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFile(nativeFileSystem(), path, contents);
+        return replaceFile(system_, path, contents);
     }
     std::string dataFolder() override { return installedDataFolderPosix(); }
     std::string executableFolder() override { return executableFolderPosix(); }
+
+private:
+    // Made with the game's files at start, so that SIGXFSZ is ignored from then on.
+    FileSystem& system_ = nativeFileSystem();
 };
 
 PosixTerminal& posixTerminal() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace talvoren {
@@ -21,9 +22,14 @@ constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNO
 // a copy of: far more than a save, far less than a file planted to exhaust
 // memory.
 constexpr std::uint64_t kLargestKept = 16U << 20;
-// Marked names looked at by one clean-up: crashes leave a few, and a folder
-// that others have filled with marked names costs no more than this.
-constexpr std::size_t kMostLeftovers = 10'000;
+// How long one save may spend on leftovers: crashes leave a few, which take
+// milliseconds; a folder that others have filled with names marked as the
+// player's is gone through over several saves, each resuming where the last
+// one stopped.
+constexpr std::int64_t kSweepMs = 100;
+// The names one clean-up keeps in memory, the first ones after where the
+// last one stopped.
+constexpr std::size_t kSweepBatch = 4096;
 
 // The file a save ends up writing: its folder, held open, and its name there.
 struct Place {
@@ -61,13 +67,12 @@ FileError findFinalFile(FileSystem& system, const std::string& path, Place& plac
         FolderInfo holder;
         if (const FileError error = place.folder->describe(holder)) return error;
         if (!mayFollow(system, holder, place.info)) return {FileProblem::accessDenied, 0};
-        std::string target;
-        if (const FileError error = place.folder->readLink(place.name, target)) return error;
-        next = system.joinPath(place.folderPath, target);
+        // The target read with the owner just checked, never read again by name.
+        next = system.joinPath(place.folderPath, place.info.target);
     }
 }
 
-FileError checkReplaceable(Place& place) {
+FileError checkReplaceable(const FileSystem& system, Place& place) {
     switch (place.info.kind) {
         case EntryKind::missing: return {};
         case EntryKind::folder: return {FileProblem::folder, 0};
@@ -77,7 +82,21 @@ FileError checkReplaceable(Place& place) {
     // A save made read-only stays as it is, as a plain write would leave it,
     // even for a user whom permissions do not stop.
     if (!place.info.writable) return {FileProblem::accessDenied, 0};
+    // Another user's file in a folder where others may add names is his to
+    // read and change: the player's save written into it would be his too.
+    // A system that reports no owners (FAT) saves as before.
+    if (!place.info.owner.empty() && !system.isPlayer(place.info.owner)) {
+        FolderInfo holder;
+        if (const FileError error = place.folder->describe(holder)) return error;
+        if (holder.openToOthers) return {FileProblem::accessDenied, 0};
+    }
     return place.folder->mayWrite(place.name);
+}
+
+// The id that marks the player's temporary files.
+std::string markedId(const FileSystem& system) {
+    std::string id = system.playerId();
+    return id.empty() ? std::string("0") : id;
 }
 
 std::string temporaryName(FileSystem& system, const std::string& name) {
@@ -86,7 +105,7 @@ std::string temporaryName(FileSystem& system, const std::string& name) {
     mix *= 0xBF58476D1CE4E5B9ULL;
     mix ^= mix >> 32;
     std::string result = ".";
-    result.append(name).append(kMark);
+    result.append(name).append(kMark).append(markedId(system)).append("-");
     const std::uint64_t letters = kLetters.size();
     for (std::size_t letter = 0; letter < kMarkLetters; ++letter, mix /= letters) {
         result += kLetters[static_cast<std::size_t>(mix % letters)];  // below 62 on every system
@@ -180,40 +199,73 @@ FileError readWholeFile(Place& place, std::string& contents) {
     return error;
 }
 
+// The first `kSweepBatch` of the player's marked names after `after`, in
+// order; another user's marks are passed over by their name alone.
+std::set<std::string> nextLeftovers(FileSystem& system, Place& place, const std::string& after) {
+    std::set<std::string> batch;
+    const std::string prefix = "." + place.name + std::string(kMark);
+    const std::string id = markedId(system);
+    const FileError error = place.folder->list(prefix, [&](std::string_view name) {
+        if (!isTemporaryFileOf(name, place.name, id) || name <= after) return;
+        if (batch.size() == kSweepBatch && name >= *batch.rbegin()) return;
+        batch.emplace(name);
+        if (batch.size() > kSweepBatch) batch.erase(std::prev(batch.end()));
+    });
+    if (error) batch.clear();
+    return batch;
+}
+
 // Temporary files that crashed games left beside the save go once a save
 // has worked; a lock still held means a running game is writing that one.
-// Only the player's own are taken: another user's, in a folder open to
-// others, is neither removed nor even opened.
+// Only the player's own are taken, their owner asked of the file itself:
+// another user's is neither removed nor opened. The time one save spends is
+// bounded; the next one resumes after the last name looked at.
 void removeStaleTemporaries(FileSystem& system, Place& place) {
-    std::vector<std::string> names;
-    const std::string prefix = "." + place.name + std::string(kMark);
-    if (place.folder->list(prefix, kMostLeftovers, names)) return;
-    for (const std::string& name : names) {
-        EntryInfo info;
-        if (!isTemporaryFileOf(name, place.name) || place.folder->look(name, info) ||
-            info.kind != EntryKind::regular || (!info.owner.empty() && !system.isPlayer(info.owner))) {
-            continue;
-        }
-        place.folder->removeIfUnheld(name);
+    std::string& mark = system.leftoverSweepMark();
+    const std::string here = place.folderPath + '\0' + place.name + '\0';
+    const std::string after = mark.starts_with(here) ? mark.substr(here.size()) : std::string();
+    std::set<std::string> batch = nextLeftovers(system, place, after);
+    if (batch.empty() && !after.empty()) batch = nextLeftovers(system, place, {});  // round again
+    const std::int64_t deadline = system.steadyMs() + kSweepMs;
+    std::string last;
+    for (const std::string& name : batch) {
+        if (!last.empty() && system.steadyMs() >= deadline) break;
+        place.folder->removeIfUnheld(name, system);
+        last = name;
+    }
+    // Stopped early, or more names may follow the batch: go on from here next time.
+    if (last.empty() || (last == *batch.rbegin() && batch.size() < kSweepBatch)) {
+        mark.clear();
+    } else {
+        mark = here + last;
     }
 }
 
 }  // namespace
 
-bool isTemporaryFileOf(std::string_view name, std::string_view saveName) {
+bool isTemporaryFileOf(std::string_view name, std::string_view saveName, std::string_view playerId) {
     const std::size_t stem = 1 + saveName.size() + kMark.size();
-    if (name.size() != stem + kMarkLetters || name[0] != '.' || name.substr(1, saveName.size()) != saveName ||
+    if (name.size() < stem + kMarkLetters || name[0] != '.' || name.substr(1, saveName.size()) != saveName ||
         name.substr(1 + saveName.size(), kMark.size()) != kMark) {
         return false;
     }
-    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem), name.end(),
+    std::string_view rest = name.substr(stem);
+    // Games before the id was put in the mark left names without it.
+    if (rest.size() != kMarkLetters) {
+        if (rest.size() != playerId.size() + 1 + kMarkLetters || !rest.starts_with(playerId) ||
+            rest[playerId.size()] != '-') {
+            return false;
+        }
+        rest.remove_prefix(playerId.size() + 1);
+    }
+    return std::all_of(rest.begin(), rest.end(),
                        [](char c) { return kLetters.find(c) != std::string_view::npos; });
 }
 
 SaveOutcome replaceFile(FileSystem& system, const std::string& path, std::string_view contents) {
     Place place;
     FileError error = findFinalFile(system, path, place);
-    if (!error) error = checkReplaceable(place);
+    if (!error) error = checkReplaceable(system, place);
     // Where the save is also kept in a store of its own, the file goes back
     // to what the store still holds when the store refuses the new one, so
     // that a later load finds the same save as a reload would.

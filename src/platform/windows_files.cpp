@@ -93,11 +93,15 @@ std::string ownerOf(HANDLE file) {
 }
 
 // The player's SIDs: the token's user, and the owner the token gives new
-// files (the Administrators group for an elevated administrator).
+// files; for an administrator, elevated or not, also the Administrators
+// group, which owns the files an elevated run makes (and whose other
+// members may read any of the player's files anyway).
 struct PlayerSids {
     std::string user;
     std::string defaultOwner;
+    bool administrator = false;
 };
+constexpr std::string_view kAdministrators = "S-1-5-32-544";
 
 std::string tokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which) {
     DWORD size = 0;
@@ -115,6 +119,29 @@ std::string tokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which) {
     return sidText(owner.Owner);
 }
 
+bool isElevated(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != 0 &&
+           elevation.TokenIsElevated != 0;
+}
+
+// Whether the token holds the Administrators group, even as the deny-only
+// group of an administrator's run that is not elevated.
+bool inAdministrators(HANDLE token) {
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_GROUPS)) return false;
+    std::vector<unsigned char> buffer(size);
+    if (::GetTokenInformation(token, TokenGroups, buffer.data(), size, &size) == 0) return false;
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    const SID_AND_ATTRIBUTES* group = groups->Groups;
+    for (DWORD left = groups->GroupCount; left > 0; --left, ++group) {
+        if (sidText(group->Sid) == kAdministrators) return true;
+    }
+    return false;
+}
+
 const PlayerSids& playerSids() {
     static const PlayerSids sids = [] {
         PlayerSids found;
@@ -122,6 +149,7 @@ const PlayerSids& playerSids() {
         if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token) == 0) return found;
         found.user = tokenSid(token, TokenUser);
         found.defaultOwner = tokenSid(token, TokenOwner);
+        found.administrator = isElevated(token) || inAdministrators(token);
         ::CloseHandle(token);
         return found;
     }();
@@ -148,6 +176,16 @@ bool isNameSurrogate(HANDLE file, DWORD attributes) {
     FILE_ATTRIBUTE_TAG_INFO tag{};
     return ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) == 0 ||
            IsReparseTagNameSurrogate(tag.ReparseTag);
+}
+
+// The owner of a file whose volume keeps owners (NTFS) but whose access
+// list hides this one's from the player: never taken for the player.
+constexpr char kUnknownOwner = '?';
+
+bool keepsOwners(HANDLE file) {
+    DWORD flags = 0;
+    return ::GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) != 0 &&
+           (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
 bool moveTo(HANDLE file, std::uint64_t offset) {
@@ -238,6 +276,44 @@ struct SymbolicLinkHead {
 };
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kRelativeLink = 1;  // SYMLINK_FLAG_RELATIVE
+
+// The substitute name of the symbolic link held open by `file`, the name
+// Windows itself follows (the print name is only for showing), as a path
+// that CreateFileW takes.
+FileError substituteName(HANDLE file, std::string& target) {
+    std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD size = 0;
+    if (::DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                          static_cast<DWORD>(data.size()), &size, nullptr) == 0) {
+        return lastError();
+    }
+    SymbolicLinkHead head{};
+    if (size < sizeof head) return errorOf(ERROR_INVALID_REPARSE_DATA);
+    std::memcpy(&head, data.data(), sizeof head);
+    const std::size_t offset = sizeof head + head.substituteOffset;
+    const std::size_t length = head.substituteLength;
+    if (head.tag != IO_REPARSE_TAG_SYMLINK || length == 0 || offset + length > size)
+        return errorOf(ERROR_INVALID_REPARSE_DATA);
+    std::wstring wide(length / sizeof(wchar_t), L'\0');
+    std::memcpy(wide.data(), data.data() + offset, wide.size() * sizeof(wchar_t));
+    // An absolute substitute name is an NT path: "\??\C:\saves\mine.txt",
+    // "\??\UNC\server\share\..." or "\??\Volume{...}\..."; any other
+    // ("\Device\...") is reached through the global root.
+    if ((head.flags & kRelativeLink) == 0) {
+        if (wide.rfind(L"\\??\\UNC\\", 0) == 0) {
+            wide = L"\\\\" + wide.substr(8);
+        } else if (wide.rfind(L"\\??\\", 0) == 0 && wide.size() >= 6 && wide[5] == L':') {
+            wide.erase(0, 4);
+        } else if (wide.rfind(L"\\??\\", 0) == 0) {
+            wide.replace(0, 4, L"\\\\?\\");
+        } else {
+            wide.insert(0, L"\\\\?\\GLOBALROOT");
+        }
+    }
+    target = narrowPath(wide);
+    return target.empty() ? errorOf(ERROR_NO_UNICODE_TRANSLATION) : FileError{};
+}
 
 class WindowsFolder final : public Folder {
 public:
@@ -248,6 +324,9 @@ public:
     WindowsFolder(const WindowsFolder&) = delete;
     WindowsFolder& operator=(const WindowsFolder&) = delete;
 
+    // One handle of the name, the link itself when it is one: its owner and
+    // its target are read from that handle. Every entry's owner is read, for
+    // the rule on another user's file and for the clean-up of leftovers.
     FileError look(const std::string& name, EntryInfo& info) override {
         std::wstring path;
         if (const FileError error = fullPath(name, path)) return error;
@@ -263,13 +342,16 @@ public:
         FileError error = unless(::GetFileInformationByHandle(file, &data) == 0);
         if (!error) {
             info = entryOf(data);
+            info.owner = ownerOf(file);  // empty where FAT keeps none
+            // (assign, not =: g++ 12 -O2 warns of an overlap)
+            if (info.owner.empty() && keepsOwners(file)) info.owner.assign(1, kUnknownOwner);
             FILE_ATTRIBUTE_TAG_INFO tag{};
             // Other reparse points (cloud files, deduplicated files) are plain files to the game.
             if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
                 ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) != 0 &&
                 tag.ReparseTag == IO_REPARSE_TAG_SYMLINK) {
                 info.kind = EntryKind::link;
-                info.owner = ownerOf(file);
+                error = substituteName(file, info.target);
             } else if (info.kind == EntryKind::regular && ::GetFileType(file) != FILE_TYPE_DISK) {
                 info.kind = EntryKind::other;
             }
@@ -282,40 +364,6 @@ public:
     FileError describe(FolderInfo& info) override {
         info = FolderInfo{};
         return {};
-    }
-
-    FileError readLink(const std::string& name, std::string& target) override {
-        std::wstring path;
-        if (const FileError error = fullPath(name, path)) return error;
-        const HANDLE file =
-            ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return lastError();
-        std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
-        DWORD size = 0;
-        const BOOL read = ::DeviceIoControl(file, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
-                                            static_cast<DWORD>(data.size()), &size, nullptr);
-        const FileError error = unless(read == 0);
-        ::CloseHandle(file);
-        if (error) return error;
-        SymbolicLinkHead head{};
-        if (size < sizeof head) return errorOf(ERROR_INVALID_REPARSE_DATA);
-        std::memcpy(&head, data.data(), sizeof head);
-        const bool usePrint = head.printLength > 0;
-        const std::size_t offset = sizeof head + (usePrint ? head.printOffset : head.substituteOffset);
-        const std::size_t length = usePrint ? head.printLength : head.substituteLength;
-        if (head.tag != IO_REPARSE_TAG_SYMLINK || offset + length > size)
-            return errorOf(ERROR_INVALID_REPARSE_DATA);
-        std::wstring wide(length / sizeof(wchar_t), L'\0');
-        std::memcpy(wide.data(), data.data() + offset, wide.size() * sizeof(wchar_t));
-        // The substitute name is an NT path: "\??\C:\saves\mine.txt" or "\??\UNC\server\share\...".
-        if (!usePrint && wide.rfind(L"\\??\\UNC\\", 0) == 0) {
-            wide = L"\\\\" + wide.substr(8);
-        } else if (!usePrint && wide.rfind(L"\\??\\", 0) == 0) {
-            wide.erase(0, 4);
-        }
-        target = narrowPath(wide);
-        return target.empty() ? errorOf(ERROR_NO_UNICODE_TRANSLATION) : FileError{};
     }
 
     // Asked of the file itself: opened for writing, a link as the link, so
@@ -394,7 +442,7 @@ public:
     // MOVEFILE_WRITE_THROUGH has flushed the move; Windows has no flush of a folder.
     FileError sync() override { return {}; }
 
-    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) override {
         std::wstring pattern = prefix_;
         if (!prefix.empty()) {
             const std::wstring wide = widenText(prefix, CP_ACP);
@@ -408,25 +456,21 @@ public:
             const DWORD code = ::GetLastError();
             return code == ERROR_FILE_NOT_FOUND ? FileError{} : errorOf(code);
         }
-        std::size_t count = 0;
         do {
             // The pattern also matches short 8.3 names; the long name must start so too.
-            std::string name = narrowPath(found.cFileName);
-            if (!name.empty() && std::string_view(name).starts_with(prefix)) {
-                names.push_back(std::move(name));
-                ++count;
-            }
-        } while (count < most && ::FindNextFileW(search, &found) != 0);
+            const std::string name = narrowPath(found.cFileName);
+            if (!name.empty() && std::string_view(name).starts_with(prefix)) each(name);
+        } while (::FindNextFileW(search, &found) != 0);
         ::FindClose(search);
         return {};
     }
 
-    FileError removeIfUnheld(const std::string& name) override {
+    FileError removeIfUnheld(const std::string& name, const FileSystem& owners) override {
         std::wstring path;
         if (const FileError error = fullPath(name, path)) return error;
         // Without any sharing the file opens only when no other program holds it.
-        const HANDLE file = ::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        const HANDLE file = ::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | READ_CONTROL, 0,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (file == INVALID_HANDLE_VALUE) return lastError();
         BY_HANDLE_FILE_INFORMATION data{};
         FileError error = unless(::GetFileInformationByHandle(file, &data) == 0);
@@ -434,6 +478,9 @@ public:
             (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
             error = {FileProblem::notRegular, 0};
         }
+        // Only the player's own, told by the file's security descriptor; a
+        // file whose owner cannot be told stays.
+        if (!error && !owners.isPlayer(ownerOf(file))) error = errorOf(ERROR_ACCESS_DENIED);
         if (!error) {
             FILE_DISPOSITION_INFO disposition{TRUE};
             error = unless(::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
@@ -545,7 +592,18 @@ std::string WindowsFileSystem::joinPath(const std::string& folder, const std::st
 
 bool WindowsFileSystem::isPlayer(const std::string& owner) const {
     const PlayerSids& player = playerSids();
-    return !owner.empty() && (owner == player.user || owner == player.defaultOwner);
+    return !owner.empty() && (owner == player.user || owner == player.defaultOwner ||
+                              (player.administrator && owner == kAdministrators));
+}
+
+// The user's SID, which elevated and plain runs of the game share.
+std::string WindowsFileSystem::playerId() const {
+    const std::string& user = playerSids().user;
+    return user.empty() ? std::string("0") : user;
+}
+
+std::int64_t WindowsFileSystem::steadyMs() {
+    return static_cast<std::int64_t>(::GetTickCount64());
 }
 
 std::uint64_t WindowsFileSystem::freshNumber() {

@@ -26,15 +26,21 @@ std::wstring widenText(std::string_view text, UINT codePage);
 // code page. A temporary file is held with no sharing but deletion, so no
 // other game opens it and it can be moved while held. Only symbolic links
 // count as links (not a cloud file's placeholder or other reparse points),
-// and every folder counts as open to others, so a link is followed only when
-// its owner is the player (the token's user or default owner). Reasons come
-// from FormatMessage in the console's code page.
+// followed by their substitute name as Windows does; every folder counts as
+// open to others, so a link is followed, and an existing save written, only
+// when its owner is the player (the token's user or default owner, and for
+// an administrator the Administrators group). Owners come from each file's
+// security descriptor; one hidden from the player on a volume that keeps
+// owners counts as another user's. Reasons come from FormatMessage in the console's
+// code page.
 class WindowsFileSystem final : public FileSystem {
 public:
     FileError openFolder(const std::string& path, std::unique_ptr<Folder>& folder) override;
     void splitPath(const std::string& path, std::string& folder, std::string& name) const override;
     std::string joinPath(const std::string& folder, const std::string& target) const override;
     bool isPlayer(const std::string& owner) const override;
+    std::string playerId() const override;
+    std::int64_t steadyMs() override;
     std::uint64_t freshNumber() override;
     std::string reasonText(const FileError& error) const override;
 };

@@ -60,15 +60,13 @@ public:
 
     FileError look(const std::string& name, EntryInfo& info) override {
         if (const FileError error = faults_.check(FileStep::look)) return error;
-        return inner_->look(name, info);
+        const FileError error = inner_->look(name, info);
+        faults_.looked();
+        return error;
     }
     FileError describe(FolderInfo& info) override {
         if (const FileError error = faults_.check(FileStep::describeFolder)) return error;
         return inner_->describe(info);
-    }
-    FileError readLink(const std::string& name, std::string& target) override {
-        if (const FileError error = faults_.check(FileStep::readLink)) return error;
-        return inner_->readLink(name, target);
     }
     FileError mayWrite(const std::string& name) override {
         if (const FileError error = faults_.check(FileStep::mayWrite)) return error;
@@ -96,13 +94,13 @@ public:
         if (const FileError error = faults_.check(FileStep::syncFolder)) return error;
         return faults_.flushesSkipped() ? FileError{} : inner_->sync();
     }
-    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) override {
         if (const FileError error = faults_.check(FileStep::list)) return error;
-        return inner_->list(prefix, most, names);
+        return inner_->list(prefix, each);
     }
-    FileError removeIfUnheld(const std::string& name) override {
+    FileError removeIfUnheld(const std::string& name, const FileSystem& owners) override {
         if (const FileError error = faults_.check(FileStep::removeIfUnheld)) return error;
-        return inner_->removeIfUnheld(name);
+        return inner_->removeIfUnheld(name, owners);
     }
 
 private:
@@ -124,6 +122,16 @@ void FaultyFileSystem::fail(FileStep step, FileProblem problem, std::string reas
 
 void FaultyFileSystem::before(FileStep step, std::function<void()> action, int nth) {
     actions_.push_back({step, std::move(action), nth});
+}
+
+void FaultyFileSystem::afterLook(std::function<void()> action, int nth) {
+    afterLooks_.push_back({FileStep::look, std::move(action), nth});
+}
+
+void FaultyFileSystem::looked() {
+    for (Action& action : afterLooks_) {
+        if (action.callsLeft > 0 && --action.callsLeft == 0) action.run();
+    }
 }
 
 FileError FaultyFileSystem::check(FileStep step) {

@@ -19,7 +19,6 @@ enum class FileStep {
     openFolder,
     look,
     describeFolder,
-    readLink,
     mayWrite,
     createLocked,
     openExisting,
@@ -50,10 +49,14 @@ public:
     // Runs `action` just before the `nth` call of `step` from now on reaches
     // the disk, as another program acting between two steps of a save would.
     void before(FileStep step, std::function<void()> action, int nth = 1);
+    // Runs `action` just after the `nth` look from now on has reached the
+    // disk, before the save acts on what it saw.
+    void afterLook(std::function<void()> action, int nth = 1);
     // No more failures and no more actions.
     void heal() {
         faults_.clear();
         actions_.clear();
+        afterLooks_.clear();
     }
     // Flushes succeed without reaching the disk: a machine that never loses
     // power need not wait for them.
@@ -63,6 +66,8 @@ public:
 
     // The wrapped primitives; each call counts and may fail.
     FileError check(FileStep step);
+    // Runs the actions due after a look.
+    void looked();
     bool flushesSkipped() const { return skipFlushes_; }
 
     FileError openFolder(const std::string& path, std::unique_ptr<Folder>& folder) override;
@@ -73,6 +78,8 @@ public:
         return inner_->joinPath(folder, target);
     }
     bool isPlayer(const std::string& owner) const override { return inner_->isPlayer(owner); }
+    std::string playerId() const override { return inner_->playerId(); }
+    std::int64_t steadyMs() override { return inner_->steadyMs(); }
     std::uint64_t freshNumber() override { return inner_->freshNumber(); }
     std::string reasonText(const FileError& error) const override;
     bool hasSeparateStore() const override { return inner_->hasSeparateStore(); }
@@ -94,6 +101,7 @@ private:
     FileSystem* inner_;
     std::vector<Fault> faults_;
     std::vector<Action> actions_;
+    std::vector<Action> afterLooks_;
     std::array<int, kFileSteps> calls_{};
     bool skipFlushes_ = false;
 };

@@ -14,7 +14,6 @@ constexpr unsigned kUmask = 022;
 constexpr int kMostLinks = 40;
 // Codes of the problems the simulated system names more closely than by their kind.
 constexpr std::int64_t kNotAFolder = 1;
-constexpr std::int64_t kNotALink = 2;
 
 FileError problem(FileProblem what, std::int64_t code = 0) {
     return {what, code};
@@ -107,13 +106,6 @@ public:
         info.openToOthers = (folder.mode & 0022) != 0;
         return {};
     }
-    FileError readLink(const std::string& name, std::string& target) override {
-        const SimulatedFileSystem::Node* node = entry(name);
-        if (node == nullptr) return problem(FileProblem::missing);
-        if (node->kind != EntryKind::link) return problem(FileProblem::other, kNotALink);
-        target = node->bytes;
-        return {};
-    }
     FileError mayWrite(const std::string& name) override {
         const SimulatedFileSystem::Node* node = entry(name);
         if (node == nullptr) return problem(FileProblem::missing);
@@ -163,25 +155,27 @@ public:
         return {};
     }
     FileError sync() override { return {}; }
-    FileError list(std::string_view prefix, std::size_t most, std::vector<std::string>& names) override {
+    FileError list(std::string_view prefix, const std::function<void(std::string_view)>& each) override {
         const std::string inside = path_ == "/" ? "/" : path_ + "/";
-        std::size_t found = 0;
+        // Names are given as a folder on a disk gives them: in no useful order.
+        std::vector<std::string> names;
         for (const auto& [path, id] : system_.names_) {
-            if (found == most) break;
             if (path.size() > inside.size() && path.starts_with(inside) &&
                 path.find('/', inside.size()) == std::string::npos &&
                 std::string_view(path).substr(inside.size()).starts_with(prefix)) {
                 names.push_back(path.substr(inside.size()));
-                ++found;
             }
         }
+        for (auto name = names.rbegin(); name != names.rend(); ++name) each(*name);
         return {};
     }
-    FileError removeIfUnheld(const std::string& name) override {
+    FileError removeIfUnheld(const std::string& name, const FileSystem& owners) override {
+        system_.clockMs_ += system_.removalMs_;
         const SimulatedFileSystem::Node* node = entry(name);
         if (node == nullptr) return problem(FileProblem::missing);
         if (node->kind == EntryKind::link) return problem(FileProblem::tooManyLinks);
         if (node->kind != EntryKind::regular) return problem(FileProblem::notRegular);
+        if (!owners.isPlayer(node->owner)) return problem(FileProblem::accessDenied);
         if (node->lockedByGame || node->lockedByOther) return problem(FileProblem::busy);
         return remove(name);
     }
@@ -275,7 +269,7 @@ std::string SimulatedFileSystem::owner(const std::string& path) const {
 std::string SimulatedFileSystem::listing(const std::string& folder) const {
     SimulatedFolder open(const_cast<SimulatedFileSystem&>(*this), absolute(folder));
     std::vector<std::string> names;
-    open.list("", names_.size(), names);
+    open.list("", [&names](std::string_view name) { names.emplace_back(name); });
     std::string result;
     for (const std::string& name : std::set<std::string>(names.begin(), names.end())) result += name + " ";
     return result;
@@ -305,6 +299,7 @@ EntryInfo SimulatedFileSystem::infoOf(const Node& node) const {
     info.device = 1;
     info.file = node.id;
     info.size = node.bytes.size();
+    if (node.kind == EntryKind::link) info.target = node.bytes;
     return info;
 }
 
@@ -379,7 +374,6 @@ std::string SimulatedFileSystem::reasonText(const FileError& error) const {
         default: break;
     }
     if (error.code == kNotAFolder) return "Not a directory";
-    if (error.code == kNotALink) return "Invalid argument";
     return "Input/output error";
 }
 

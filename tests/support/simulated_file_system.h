@@ -35,6 +35,9 @@ public:
     void runAs(std::string user) { user_ = std::move(user); }
     // The save counts only once a store of its own holds it (as in the browser).
     void keepSeparateStore() { separateStore_ = true; }
+    // Each removal of a leftover takes `milliseconds` of the disk's clock, as
+    // on a slow or busy disk; the clock stands still otherwise.
+    void slowRemovals(std::int64_t milliseconds) { removalMs_ = milliseconds; }
 
     // The bytes of the regular file at `path` (no link followed), or nothing.
     std::optional<std::string> contents(const std::string& path) const;
@@ -50,6 +53,8 @@ public:
     void splitPath(const std::string& path, std::string& folder, std::string& name) const override;
     std::string joinPath(const std::string& folder, const std::string& target) const override;
     bool isPlayer(const std::string& owner) const override { return owner == user_; }
+    std::string playerId() const override { return user_; }
+    std::int64_t steadyMs() override { return clockMs_; }
     std::uint64_t freshNumber() override { return ++drawn_; }
     std::string reasonText(const FileError& error) const override;
     bool hasSeparateStore() const override { return separateStore_; }
@@ -86,6 +91,8 @@ private:
     std::uint64_t nextId_ = 1;
     std::uint64_t drawn_ = 0;
     int openFiles_ = 0;
+    std::int64_t clockMs_ = 0;
+    std::int64_t removalMs_ = 0;
     bool separateStore_ = false;
 };
 
