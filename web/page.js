@@ -27,7 +27,7 @@
 
   let refitPending = false;  // the window changed while a screen is shown
   let gameRunning = false;
-  let letterCanvas;  // measures letters for the font's first guess
+  let letterCanvas;  // measures letters for the font's guess; null if none
 
   const loading = document.getElementById('loading');
   const holder = document.getElementById('terminal');
@@ -53,9 +53,8 @@
 
   // The terminal starts at the size it will be fitted to, so that xterm.js
   // lays out and draws its rows once, not once at 120 columns and 15 px and
-  // again at each smaller font tried.
-  // xterm.js's scroll bar is 15 px wide, or counted so where it overlays
-  // the rows, as on phones.
+  // again at each smaller font tried. Its scroll bar is 15 px wide, or
+  // counted so where it overlays the rows, as on phones.
   const start = firstSize(roomForTerminal(USUAL_SCROLL_BAR_PX));
   const term = new Terminal({
     cols: start.cols,
@@ -227,6 +226,7 @@
   // to whole device pixels), or null without a canvas. Measuring there costs
   // no layout and no redraw of the terminal.
   function canvasCell(size) {
+    if (letterCanvas === null) return null;
     try {
       if (letterCanvas === undefined) {
         const canvas = typeof OffscreenCanvas === 'function' ? new OffscreenCanvas(1, 1) : document.createElement('canvas');
@@ -251,6 +251,7 @@
     return size;
   }
 
+  // Whether a canvas says that rows at this font are too short.
   function rowsTooShort(size) {
     const cell = canvasCell(size);
     return cell !== null && cell.height < SHORTEST_ROW_PX;
@@ -266,6 +267,7 @@
     return Object.assign({ font: font }, columnsAndRows(cell, room));
   }
 
+  // As many columns and rows of `cell` as `room` holds, within the bounds.
   function columnsAndRows(cell, room) {
     const fewest = room.phone ? PHONE_FEWEST_COLUMNS : FEWEST_COLUMNS;
     return {
