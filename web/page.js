@@ -17,14 +17,17 @@
   const PHONE_FEWEST_COLUMNS = 20;
   const uprightPhone = window.matchMedia('(pointer: coarse) and (max-width: 480px)');
   const FEWEST_ROWS = 24;
+  const FONT_FAMILY = 'DejaVu Sans Mono, Menlo, Consolas, monospace';
   const LARGEST_FONT_PX = 15;
   const SHORTEST_ROW_PX = 12;  // smaller rows are hard to read and to tap
   const FONT_STEP_PX = 0.5;
   const SIDE_PADDING_PX = 8;
+  const USUAL_SCROLL_BAR_PX = 15;
   const LARGEST_IMPORT_BYTES = 1024 * 1024;  // a save is about 100 bytes
 
   let refitPending = false;  // the window changed while a screen is shown
   let gameRunning = false;
+  let letterCanvas;  // measures letters for the font's guess; null if none
 
   const loading = document.getElementById('loading');
   const holder = document.getElementById('terminal');
@@ -48,13 +51,18 @@
     return;
   }
 
+  // The terminal starts at the size it will be fitted to, so that xterm.js
+  // lays out and draws its rows once, not once at 120 columns and 15 px and
+  // again at each smaller font tried. Its scroll bar is 15 px wide, or
+  // counted so where it overlays the rows, as on phones.
+  const start = firstSize(roomForTerminal(USUAL_SCROLL_BAR_PX));
   const term = new Terminal({
-    cols: MOST_COLUMNS,
-    rows: 40,
+    cols: start.cols,
+    rows: start.rows,
     convertEol: true,
     cursorBlink: true,
-    fontFamily: 'DejaVu Sans Mono, Menlo, Consolas, monospace',
-    fontSize: LARGEST_FONT_PX,
+    fontFamily: FONT_FAMILY,
+    fontSize: start.font,
     scrollback: 1000,
     // The game's colours on a black background, as in a console, each with
     // a contrast of at least 4.5:1. The bar's green fill and its cyan, red
@@ -193,31 +201,111 @@
     return cellSize();
   }
 
+  // The width and height the terminal's cells may fill beside a scroll bar
+  // `bar` pixels wide, and whether this is a phone held upright.
+  function roomForTerminal(bar) {
+    return {
+      phone: uprightPhone.matches,
+      bar: bar,
+      width: document.documentElement.clientWidth - 2 * SIDE_PADDING_PX - bar,
+      height: window.innerHeight - controls.offsetHeight - answers.offsetHeight - SIDE_PADDING_PX,
+    };
+  }
+
+  // The largest font in whole steps up to 15 px whose 120 columns fit, told
+  // from one cell measured at another font: a monospace cell is as wide as
+  // its font is large. Never under the phone's 14 px.
+  function fontForWidth(cell, font, room) {
+    const fits = room.width * font / (cell.width * MOST_COLUMNS) + 1e-6;
+    const size = Math.floor(fits / FONT_STEP_PX) * FONT_STEP_PX;
+    const least = room.phone ? PHONE_FONT_PX : FONT_STEP_PX;
+    return Math.min(LARGEST_FONT_PX, Math.max(least, size));
+  }
+
+  // A cell as xterm.js measures it (a canvas's letter, its rows rounded up
+  // to whole device pixels), or null without a canvas. Measuring there costs
+  // no layout and no redraw of the terminal.
+  function canvasCell(size) {
+    if (letterCanvas === null) return null;
+    try {
+      if (letterCanvas === undefined) {
+        const canvas = typeof OffscreenCanvas === 'function' ? new OffscreenCanvas(1, 1) : document.createElement('canvas');
+        letterCanvas = canvas.getContext('2d');
+      }
+      letterCanvas.font = size + 'px ' + FONT_FAMILY;
+      const letter = letterCanvas.measureText('W');
+      const ratio = window.devicePixelRatio || 1;
+      const height = Math.ceil((letter.fontBoundingBoxAscent + letter.fontBoundingBoxDescent) * ratio) / ratio;
+      return letter.width > 0 && height > 0 ? { width: letter.width, height: height } : null;
+    } catch (ignored) {
+      letterCanvas = null;
+      return null;
+    }
+  }
+
+  // The font the terminal will likely be fitted to, from a cell measured at
+  // `font`: the widest that fits, or larger where its rows would be too short.
+  function likelyFont(cell, font, room) {
+    let size = fontForWidth(cell, font, room);
+    while (rowsTooShort(size) && size < LARGEST_FONT_PX) size += FONT_STEP_PX;
+    return size;
+  }
+
+  // Whether a canvas says that rows at this font are too short.
+  function rowsTooShort(size) {
+    const cell = canvasCell(size);
+    return cell !== null && cell.height < SHORTEST_ROW_PX;
+  }
+
+  // The font, columns and rows the terminal will likely be fitted to; the
+  // fitting after the terminal opens corrects a wrong guess.
+  function firstSize(room) {
+    const largest = canvasCell(LARGEST_FONT_PX);
+    const font = largest === null ? LARGEST_FONT_PX : likelyFont(largest, LARGEST_FONT_PX, room);
+    const cell = canvasCell(font);
+    if (cell === null) return { font: LARGEST_FONT_PX, cols: MOST_COLUMNS, rows: FEWEST_ROWS };
+    return Object.assign({ font: font }, columnsAndRows(cell, room));
+  }
+
+  // As many columns and rows of `cell` as `room` holds, within the bounds.
+  function columnsAndRows(cell, room) {
+    const fewest = room.phone ? PHONE_FEWEST_COLUMNS : FEWEST_COLUMNS;
+    return {
+      cols: Math.min(MOST_COLUMNS, Math.max(fewest, Math.floor(room.width / cell.width))),
+      rows: Math.max(FEWEST_ROWS, Math.floor(room.height / cell.height)),
+    };
+  }
+
   // The largest font up to 15 px at which all 120 columns fit; where none
   // does, the smallest whose rows are still 12 px tall (14 px text on a phone
-  // held upright), for as many columns as that gives.
+  // held upright), for as many columns as that gives. The font is told from
+  // the cell now shown, then checked: xterm.js measures and redraws at every
+  // font it is given, which on a phone's processor takes a tenth of a second.
   function fitTerminal() {
-    const phone = uprightPhone.matches;
-    const bar = scrollBarWidth();
-    const width = document.documentElement.clientWidth - 2 * SIDE_PADDING_PX - bar;
-    const height = window.innerHeight - controls.offsetHeight - answers.offsetHeight - SIDE_PADDING_PX;
-    let size = LARGEST_FONT_PX;
-    let cell = useFont(size);
-    while (cell.width * MOST_COLUMNS > width && size - FONT_STEP_PX > 0) {
-      if (phone && size - FONT_STEP_PX < PHONE_FONT_PX) break;
+    const room = roomForTerminal(scrollBarWidth());
+    let cell = cellSize();
+    if (cell.width <= 0 || cell.height <= 0) return;
+    let size = likelyFont(cell, term.options.fontSize, room);
+    cell = useFont(size);
+    const least = room.phone ? PHONE_FONT_PX : FONT_STEP_PX;
+    while (cell.width * MOST_COLUMNS > room.width && size - FONT_STEP_PX >= least &&
+           !rowsTooShort(size - FONT_STEP_PX)) {
       const smaller = useFont(size - FONT_STEP_PX);
       if (smaller.height < SHORTEST_ROW_PX || smaller.width <= 0) break;
       size -= FONT_STEP_PX;
       cell = smaller;
     }
+    // Rows too short to read or tap: a larger font, even at fewer columns.
+    while (cell.height < SHORTEST_ROW_PX && size < LARGEST_FONT_PX) {
+      size += FONT_STEP_PX;
+      cell = useFont(size);
+    }
     cell = useFont(size);
     if (cell.width <= 0 || cell.height <= 0) return;
-    const fewest = phone ? PHONE_FEWEST_COLUMNS : FEWEST_COLUMNS;
-    const cols = Math.min(MOST_COLUMNS, Math.max(fewest, Math.floor(width / cell.width)));
-    const rows = Math.max(FEWEST_ROWS, Math.floor(height / cell.height));
+    const { cols, rows } = columnsAndRows(cell, room);
     // The box holds the columns and the scroll bar beside them, never over
     // the last column, and is centred in a wider window.
-    const boxWidth = Math.ceil(cols * cell.width) + bar;
+    const boxWidth = Math.ceil(cols * cell.width) + room.bar;
     holder.style.width = boxWidth + 'px';
     holder.style.height = Math.ceil(rows * cell.height) + 'px';
     controls.style.width = boxWidth + 2 * SIDE_PADDING_PX + 'px';

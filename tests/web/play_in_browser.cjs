@@ -236,6 +236,24 @@ async function newPage(browser, viewport = { width: 1200, height: 800 }) {
     if (text.startsWith('policy violation: ')) policyViolations.push(text);
   });
   await page.evaluateOnNewDocument(() => {
+    // The fonts the page gives the terminal once it is open: xterm.js
+    // measures and redraws every row at each, a tenth of a second on a phone.
+    window.fontsGiven = [];
+    let Terminal;
+    Object.defineProperty(window, 'Terminal', {
+      configurable: true,
+      get: () => Terminal,
+      set: (Original) => {
+        Terminal = class extends Original {
+          open(parent) {
+            super.open(parent);
+            this._core.optionsService.onOptionChange((key) => {
+              if (key === 'fontSize') window.fontsGiven.push(this.options.fontSize);
+            });
+          }
+        };
+      },
+    });
     document.addEventListener('securitypolicyviolation', (event) => {
       console.log(`policy violation: ${event.violatedDirective} ${event.blockedURI} ${event.sourceFile}:${event.lineNumber}`);
     });
@@ -357,6 +375,7 @@ async function layoutOf(page) {
       cols: window.term.cols,
       rows: window.term.rows,
       fontSize: window.term.options.fontSize,
+      fontsGiven: window.fontsGiven.splice(0),  // since the last look
       rowHeight: cell.height,
       screenLeft: screen.left,
       screenRight: screen.right,
@@ -369,9 +388,11 @@ async function layoutOf(page) {
 }
 
 // Every column and row is in the window and none lies under the scroll
-// bar; rows are at least 12 CSS pixels tall.
+// bar; rows are at least 12 CSS pixels tall; the font was found at once
+// (one font at most given to the open terminal since the last look).
 function checkLayout(what, layout) {
   const said = `${what}: ${JSON.stringify(layout)}`;
+  if (layout.fontsGiven.length > 1) throw new Failure('the font was found by trying several: ' + said);
   if (layout.rowHeight < 12) throw new Failure('rows under 12 px: ' + said);
   if (layout.screenRight > layout.scrollBarLeft + 0.5) throw new Failure('the scroll bar covers a column: ' + said);
   if (layout.screenLeft < 0 || layout.screenRight > layout.windowWidth) throw new Failure('a column is outside the window: ' + said);
