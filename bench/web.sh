@@ -47,7 +47,7 @@ cp "$root/web/package.json" "$root/web/package-lock.json" "$out/npm-test/"
 echo "measuring $loads page loads on a desktop and on a phone, the bar's frames and taps ..." >&2
 figures="$out/figures.json"
 NODE_PATH="$out/npm-test/node_modules" quietly python3 "$root/tests/web/serve_and_run.py" "$out/web" \
-  node "$root/tests/web/play_in_browser.cjs" "{url}" "$out/bench.png" --bench "$figures" "$loads"
+  node "$root/bench/web_play.cjs" "{url}" "$out/bench.png" "$figures" "$loads"
 
 echo "measuring $visits first and repeat visits on a phone over a slow network ..." >&2
 visit_figures="$out/visits.json"

@@ -13,7 +13,7 @@ const path = require('path');
 const puppeteer = require('puppeteer-core');
 const {
   Failure, sleep, screenRows, waitForScreen, showsText, atPause, atTurn, typeLine, passPausesUntil,
-  loadPage, newPage, healOnce, playIntoFirstFight, saveMessage, outsideRequests,
+  loadPage, newPage, healOnce, gradeOnScreen, playIntoFirstFight, saveMessage, outsideRequests,
   policyViolations, PHONE, MAIN_MENU, STEP_TIMEOUT_MS,
 } = require('./play_in_browser.cjs');
 
@@ -124,17 +124,19 @@ async function checkPhone(browser) {
   // the page's margin beside it.
   const blank = await page.evaluate(() => {
     const screen = document.querySelector('.xterm-screen').getBoundingClientRect();
-    return { x: screen.left + screen.width / 2, y: screen.bottom - 4, margin: 3 };
+    return { x: screen.left + screen.width / 2, y: screen.bottom - 4 };
   });
-  await recordKeys(page);
-  await page.touchscreen.tap(blank.x, blank.y);
-  const next = await waitForScreen(page, 'the screen after a tap on blank rows', (r) => r.join('\n') !== story.join('\n'));
-  if (!atPause(next)) throw new Failure('no second pause:\n' + next.join('\n'));
-  await sleep(100);  // the tap lock ends once the game waits again
-  await page.touchscreen.tap(blank.margin, blank.y);
-  await waitForScreen(page, 'the screen after a tap on the margin', (r) => r.join('\n') !== next.join('\n'));
-  const answered = await sentKeys(page);
-  if (JSON.stringify(answered) !== JSON.stringify(['\x15\r', '\x15\r'])) throw new Failure('the pauses got ' + JSON.stringify(answered));
+  let shown = story;
+  for (const [where, x] of [['blank rows', blank.x], ['the margin', 3]]) {
+    if (!atPause(shown)) throw new Failure(`no pause for a tap on ${where}:\n` + shown.join('\n'));
+    await sleep(100);  // the tap lock ends once the game waits again
+    await recordKeys(page);
+    await page.touchscreen.tap(x, blank.y);
+    const before = shown.join('\n');
+    shown = await waitForScreen(page, `the screen after a tap on ${where}`, (r) => r.join('\n') !== before);
+    const answered = await sentKeys(page);
+    if (JSON.stringify(answered) !== JSON.stringify(['\x15\r'])) throw new Failure(`a tap on ${where} sent ` + JSON.stringify(answered));
+  }
   console.log('on a phone: a tap on blank rows and on the margin each go on at a pause');
   await context.close();
 }
@@ -246,7 +248,7 @@ async function checkScreenReader(browser) {
   const rows = await waitForScreen(page, 'the grade and its pause', atPause);
   await waitUntil(page, 'the grade read', () => !document.getElementById('reader').textContent.includes('Space'));
   const said = await readerLines(page);
-  const grade = rows[1];
+  const grade = gradeOnScreen(rows);
   const damage = rows.slice(2, -2).filter((row) => row.trim() !== '');
   if (during !== 0 || said[0] !== grade || damage.some((row) => !said.includes(row.trim())) || said.includes('>')) {
     throw new Failure(`${during} changes during the bar; after it the region reads ${JSON.stringify(said)} for\n${rows.join('\n')}`);
@@ -259,7 +261,8 @@ async function checkScreenReader(browser) {
 
 // Sound on: a tone per frame of the bar, rising while the fill nears the red
 // zone, a distinct (square) one while it stands in it, counted through a
-// wrapped AudioContext; the grade is that of the fill, as without sound.
+// wrapped AudioContext; a space long after the bar's end reads "Miss", as
+// without sound.
 async function checkSound(browser) {
   const { context, page } = await freshPage(browser, { width: 1200, height: 800 });
   await page.evaluateOnNewDocument(() => {
@@ -290,10 +293,10 @@ async function checkSound(browser) {
   const rising = tones.filter((tone) => tone.type === 'sine').map((tone) => tone.hz);
   // Sine tones while the fill nears the red zone, six square ones in it,
   // then the low tones of the white zone.
-  if (!/^s{15,}q{6}t+$/.test(kinds) || rising.some((hz, i) => i > 0 && hz <= rising[i - 1])) {
+  if (grade !== 'Miss' || !/^s{15,}q{6}t+$/.test(kinds) || rising.some((hz, i) => i > 0 && hz <= rising[i - 1])) {
     throw new Failure(`the bar's tones, for "${grade}": ${kinds} ${JSON.stringify(rising)}`);
   }
-  console.log(`sound: ${tones.length} tones for one bar (${kinds.length - kinds.replace(/q/g, '').length} in the red zone), "${grade}" as the fill says`);
+  console.log(`sound: ${tones.length} tones for one bar (${kinds.length - kinds.replace(/q/g, '').length} in the red zone), then "${grade}"`);
   await context.close();
 }
 

@@ -41,6 +41,7 @@ process.stdin.on('data', (chunk) => { text += chunk; }).on('end', () => {
 
 
 def read_faults():
+    sys.dont_write_bytecode = True  # no __pycache__ beside plant_faults.py in the source tree
     found = importlib.util.spec_from_file_location("plant_faults", HERE.parent / "faults" / "plant_faults.py")
     module = importlib.util.module_from_spec(found)
     found.loader.exec_module(module)

@@ -8,11 +8,7 @@
 // with the server stopped. Every page runs under the site's
 // Content-Security-Policy and must report no violation. Usage:
 //   node play_in_browser.cjs <site url> <screenshot.png>
-//   node play_in_browser.cjs <site url> <screenshot.png> --bench <figures.json> [loads]
-// The second form only measures: page load to the main menu (also on a phone
-// with its processor slowed four times), the bar's frame period as the game
-// hands frames to the terminal, and the time from a tap to the grade on
-// screen.
+// It judges what the player sees and never times play: bench/web.sh does.
 // Exits 1 with the terminal's text on the first thing that is not as expected.
 'use strict';
 const fs = require('fs');
@@ -20,7 +16,7 @@ const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
 
-const [siteUrl, screenshotPath, benchFlag, benchPath] = process.argv.slice(2);
+const [siteUrl, screenshotPath] = process.argv.slice(2);
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const TITLE = 'Talvoren -- Build v0.1.0';
 const MAIN_MENU = ['[1] New Game', '[2] Options', '[3] Credits', '[4] Load Game', '', '[99] Exit', '>'];
@@ -92,7 +88,8 @@ async function passPausesUntil(page, what, test, how = keyboardPlay) {
 }
 
 // Opens the page and waits for the main menu. Returns the milliseconds from
-// the start of navigation to the menu on screen, timed in the page.
+// the start of navigation to the menu on screen, timed in the page (for
+// bench/web_play.cjs; the test judges no time).
 async function loadPage(page) {
   await page.goto(siteUrl, { waitUntil: 'domcontentloaded' });
   const shownAt = await page.evaluate((menu) => new Promise((resolve, reject) => {
@@ -114,11 +111,12 @@ async function loadPage(page) {
   return Math.round(shownAt);
 }
 
-// The grade the bar gives for the fill on screen when the space was seen.
-function gradeFor(filled) {
-  if (filled >= 26) return 'Miss';
-  if (filled >= 20) return 'Critical';
-  return 'Hit';
+// The grade the game printed under the bar, as the player reads it: the row
+// after the bar's, one of the three words; null while there is none.
+function gradeOnScreen(rows) {
+  const bar = rows.findIndex((row) => /^\[[:#]*\]$/.test(row));
+  const grade = bar < 0 ? null : rows[bar + 1];
+  return ['Hit', 'Critical', 'Miss'].includes(grade) ? grade : null;
 }
 
 // The keyboard's way to play: a line typed with Enter, the space bar, Enter
@@ -130,8 +128,9 @@ const keyboardPlay = {
 };
 
 // Chooses Heal, presses the space `delayMs` after the bar's first frame and
-// checks the grade word against the fill the bar reached. The page times the
-// first frame and the space's arrival, so the real delay is known.
+// returns the grade printed under the bar. The page times the first frame
+// and the space's arrival, so a space the busy machine delivered late is
+// known.
 async function healOnce(page, delayMs, how = keyboardPlay) {
   await how.choose(page, 2);
   await page.evaluate(() => new Promise((resolve) => {
@@ -154,15 +153,12 @@ async function healOnce(page, delayMs, how = keyboardPlay) {
   }));
   await sleep(delayMs);
   await how.space(page);
-  const rows = await waitForScreen(page, 'the grade under the bar',
-    (r) => r.length >= 2 && ['Hit', 'Critical', 'Miss'].includes(r[1]));
+  const rows = await waitForScreen(page, 'the grade under the bar', (r) => gradeOnScreen(r) !== null);
   const bar = rows[0];
   if (!/^\[:*#*\]$/.test(bar) || bar.length !== 37) throw new Failure('the bar is not 35 cells: ' + bar);
-  const filled = bar.split(':').length - 1;
-  const grade = rows[1];
+  const grade = gradeOnScreen(rows);
   const spaceAfterMs = Math.round(await page.evaluate(() => window.spaceAfterMs));
-  console.log(`space ${spaceAfterMs} ms after the first frame: ${filled} cells filled, "${grade}"`);
-  if (grade !== gradeFor(filled)) throw new Failure(`"${grade}" for ${filled} filled cells`);
+  console.log(`space ${spaceAfterMs} ms after the first frame: "${grade}" under ${bar}`);
   if (grade === 'Critical' && screenshotPath && how === keyboardPlay) {
     await page.screenshot({ path: screenshotPath.replace(/\.png$/, '') + '-bar.png' });
   }
@@ -188,33 +184,6 @@ async function healWithSpaceAfter(page, delayMs, expected, how = keyboardPlay) {
 async function winFight(page) {
   await typeLine(page, '6142');
   await waitForScreen(page, 'the victory', showsText('You have looted'));
-}
-
-// The game's frames as it hands them to the terminal: a frame starts with
-// the cursor sent home and the bar's "[".
-async function measureBarPeriod(page) {
-  await page.evaluate(() => {
-    window.barFrameTimes = [];
-    const write = Module.talvoren.write;
-    window.unwatchBar = () => { Module.talvoren.write = write; };
-    Module.talvoren.write = (bytes) => {
-      const text = new TextDecoder().decode(bytes);
-      if (text.includes('\x1b[H[')) window.barFrameTimes.push(performance.now());
-      write(bytes);
-    };
-  });
-  await typeLine(page, '1');
-  await waitForScreen(page, 'a full bar', (r) => r.length > 0 && /^\[:{35}\]$/.test(r[0]), 30000);
-  await sleep(500);
-  await page.keyboard.press('Space');
-  await waitForScreen(page, 'the grade', (r) => r.length >= 2 && r[1] === 'Miss');
-  const times = await page.evaluate(() => {
-    window.unwatchBar();
-    return window.barFrameTimes;
-  });
-  const periods = [];
-  for (let i = 1; i < times.length; ++i) periods.push(times[i] - times[i - 1]);
-  return periods;
 }
 
 // Every request must stay inside the site: the page works without a network.
@@ -578,9 +547,11 @@ async function playOnAPhone(browser) {
   }
   await passPausesUntil(page, 'the turn screen', atTurn, touchPlay);
 
-  // The bar, stopped by a tap anywhere and graded by its fill.
-  await healWithSpaceAfter(page, 1000, 'Critical', touchPlay);
-  await healWithSpaceAfter(page, 200, 'Hit', touchPlay);
+  // The bar, stopped by a tap anywhere: a tap this long after its first
+  // frame, and the grade read under it.
+  for (const [delayMs, grade] of [[1000, 'Critical'], [200, 'Hit']]) {
+    await healWithSpaceAfter(page, delayMs, grade, touchPlay);
+  }
   if (screenshotPath) await page.screenshot({ path: screenshotPath.replace(/\.png$/, '') + '-phone.png' });
 
   // 41 columns: the next fight's picture shows each line's first 41 columns
@@ -654,53 +625,53 @@ async function storedSave(page) {
 // as a Windows save (CR LF), where Load Game continues it; files that are no
 // save, or too large to be one, are refused and the stored save kept.
 async function checkSaveTransfer(browser, savedPage, folder) {
-  {
-    const exported = await exportSave(savedPage, folder);
-    const stored = await storedSave(savedPage);
-    if (JSON.stringify(Array.from(exported)) !== JSON.stringify(stored)) throw new Failure('the export differs from the stored save');
-    const lines = exported.toString('latin1').split('\n');
-    if (lines.length !== 14 || lines[0] !== 'Act 1') throw new Failure('the exported save is not 14 lines: ' + JSON.stringify(lines));
-    console.log(`exported save1.txt: ${exported.length} bytes, 14 lines`);
+  const exported = await exportSave(savedPage, folder);
+  const stored = await storedSave(savedPage);
+  if (JSON.stringify(Array.from(exported)) !== JSON.stringify(stored)) throw new Failure('the export differs from the stored save');
+  const lines = exported.toString('latin1').split('\n');
+  if (lines.length !== 14 || lines[0] !== 'Act 1') throw new Failure('the exported save is not 14 lines: ' + JSON.stringify(lines));
+  console.log(`exported save1.txt: ${exported.length} bytes, 14 lines`);
 
-    const windowsSave = path.join(folder, 'windows-save.txt');
-    fs.writeFileSync(windowsSave, exported.toString('latin1').replace(/\n/g, '\r\n'), 'latin1');
-    const notASave = path.join(folder, 'notes.txt');
-    fs.writeFileSync(notASave, 'Act 2\nAna\n');
-    const tooLarge = path.join(folder, 'huge.txt');
-    fs.writeFileSync(tooLarge, Buffer.concat([exported, Buffer.alloc(1024 * 1024, 0x20)]));
+  const windowsSave = path.join(folder, 'windows-save.txt');
+  fs.writeFileSync(windowsSave, exported.toString('latin1').replace(/\n/g, '\r\n'), 'latin1');
+  const windowsBytes = Array.from(fs.readFileSync(windowsSave));
+  const notASave = path.join(folder, 'notes.txt');
+  fs.writeFileSync(notASave, 'Act 2\nAna\n');
+  const tooLarge = path.join(folder, 'huge.txt');
+  fs.writeFileSync(tooLarge, Buffer.concat([exported, Buffer.alloc(1024 * 1024, 0x20)]));
 
-    const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
-    const page = await newPage(context);
-    await loadPage(page);
-    await page.click('#export-save');
-    await saveMessage(page, 'the export with no save', (text) => text.startsWith('No save to export'));
+  const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
+  const page = await newPage(context);
+  await loadPage(page);
+  await page.click('#export-save');
+  await saveMessage(page, 'the export with no save', (text) => text.startsWith('No save to export'));
 
-    let result = await importFile(page, notASave);
-    if (!result.said.includes('not a save') || (await storedSave(page)) !== null) throw new Failure('a file that is no save: ' + result.said);
-    result = await importFile(page, windowsSave);
-    if (result.asked !== null || !result.said.startsWith('Imported')) throw new Failure('the Windows save: ' + result.said);
-    const windowsBytes = Array.from(fs.readFileSync(windowsSave));
-    if (JSON.stringify(await storedSave(page)) !== JSON.stringify(windowsBytes)) throw new Failure('the Windows save was not stored as given');
-    if (JSON.stringify(Array.from(await exportSave(page, folder))) !== JSON.stringify(windowsBytes)) {
-      throw new Failure('the export differs from the imported bytes');
-    }
-    result = await importFile(page, tooLarge);
-    if (!result.said.includes('over 1 MB')) throw new Failure('a file over 1 MB: ' + result.said);
-    result = await importFile(page, notASave);
-    if (!result.said.includes('not a save')) throw new Failure('a file that is no save: ' + result.said);
-    result = await importFile(page, windowsSave, false);  // over the save: asked, and declined
-    if (result.asked === null || !result.said.includes('kept')) throw new Failure('importing over a save asked nothing: ' + result.said);
-    if (JSON.stringify(await storedSave(page)) !== JSON.stringify(windowsBytes)) throw new Failure('a refused file changed the save');
-    result = await importFile(page, windowsSave, true);
-    if (!result.said.startsWith('Imported')) throw new Failure('importing over a save, confirmed: ' + result.said);
-
-    // Stored in IndexedDB: a reload and Load Game continue the imported game.
-    await loadPage(page);
-    await typeLine(page, '4');
-    await waitForScreen(page, 'the town menu of the imported save', showsText(TOWN_HEADING));
-    console.log('the exported save, imported with CR LF into a fresh browser, loads in the town');
-    await context.close();
+  // Imports in turn: the file, the answer to "replace the save?" (null: the
+  // page must not ask), what the page says, and the save stored after it.
+  const imports = [
+    [notASave, null, /not a save/, null],
+    [windowsSave, null, /^Imported/, windowsBytes],
+    [tooLarge, null, /over 1 MB/, windowsBytes],
+    [notASave, null, /not a save/, windowsBytes],
+    [windowsSave, false, /kept/, windowsBytes],
+    [windowsSave, true, /^Imported/, windowsBytes],
+  ];
+  for (const [file, answer, says, kept] of imports) {
+    const { said, asked } = await importFile(page, file, answer);
+    const what = `importing ${path.basename(file)} (answer ${answer})`;
+    if (!says.test(said) || (asked === null) !== (answer === null)) throw new Failure(`${what}: asked ${asked}, said ${said}`);
+    if (JSON.stringify(await storedSave(page)) !== JSON.stringify(kept)) throw new Failure(`${what}: the stored save is not as given`);
   }
+  if (JSON.stringify(Array.from(await exportSave(page, folder))) !== JSON.stringify(windowsBytes)) {
+    throw new Failure('the export differs from the imported bytes');
+  }
+
+  // Stored in IndexedDB: a reload and Load Game continue the imported game.
+  await loadPage(page);
+  await typeLine(page, '4');
+  await waitForScreen(page, 'the town menu of the imported save', showsText(TOWN_HEADING));
+  console.log('the exported save, imported with CR LF into a fresh browser, loads in the town');
+  await context.close();
 }
 
 // --- Before the game ---------------------------------------------------------
@@ -771,19 +742,24 @@ async function playOffline(browser) {
 async function play(browser, folder) {
   const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
   const page = await newPage(context);
-  const firstMs = await loadPage(page);
+  await loadPage(page);
   const title = await page.title();
   if (title !== TITLE) throw new Failure(`title "${title}"`);
   if (!(await page.$eval('#loading', (element) => element.hidden))) throw new Failure('"Loading" stays after the menu');
   if (await page.$('script:not([src])')) throw new Failure('the page has an inline script');
   const policy = await page.$eval('meta[http-equiv="Content-Security-Policy"]', (meta) => meta.content);
-  console.log(`main menu ${firstMs} ms after navigation, titled "${title}", under the policy "${policy}"`);
+  console.log(`main menu titled "${title}", under the policy "${policy}"`);
   await playIntoFirstFight(page);
 
-  await healWithSpaceAfter(page, 200, 'Hit');
-  await healWithSpaceAfter(page, 1000, 'Critical');
-  await healWithSpaceAfter(page, 2500, 'Miss');
-  await healWithSpaceAfter(page, 1000, 'Critical', mousePlay);
+  // Each heal: the space (or a click) this long after the bar's first frame,
+  // and the grade the player then reads under the bar.
+  const heals = [
+    [200, 'Hit', keyboardPlay],
+    [1000, 'Critical', keyboardPlay],
+    [2500, 'Miss', keyboardPlay],
+    [1000, 'Critical', mousePlay],
+  ];
+  for (const [delayMs, grade, how] of heals) await healWithSpaceAfter(page, delayMs, grade, how);
   console.log('the mouse chose Heal, stopped the bar and passed the pauses');
   await page.focus('.xterm-helper-textarea');
 
@@ -828,70 +804,7 @@ async function play(browser, folder) {
   return page;
 }
 
-// --- Measures ----------------------------------------------------------------
-
-// Taps the bar `taps` times, at about 0.3 s, and times each tap from the
-// touch to the grade's bytes reaching the terminal and to the frame that
-// shows them.
-async function measureTapToGrade(page, taps) {
-  const latencies = [];
-  for (let i = 0; i < taps; ++i) {
-    await touchPlay.choose(page, 2);
-    await waitForScreen(page, 'the bar', (r) => r.length > 0 && r[0].startsWith('[:'));
-    await sleep(300);
-    await page.evaluate(() => {
-      window.tapTimes = null;
-      const terminal = document.getElementById('terminal');
-      const write = Module.talvoren.write;
-      terminal.addEventListener('pointerdown', (event) => {
-        const touchedAt = event.timeStamp;
-        Module.talvoren.write = (bytes) => {
-          const text = new TextDecoder().decode(bytes);
-          write(bytes);
-          if (!/(Hit|Critical|Miss)/.test(text)) return;
-          Module.talvoren.write = write;
-          const writtenAt = performance.now();
-          window.term.write('', () => requestAnimationFrame(() => {
-            window.tapTimes = { written: writtenAt - touchedAt, shown: performance.now() - touchedAt };
-          }));
-        };
-      }, { once: true, capture: true });
-    });
-    await touchPlay.space(page);
-    await page.waitForFunction(() => window.tapTimes !== null, { timeout: STEP_TIMEOUT_MS });
-    latencies.push(await page.evaluate(() => window.tapTimes));
-    await passPausesUntil(page, 'the turn screen', atTurn, touchPlay);
-  }
-  return latencies;
-}
-
-// Loads the page `runs` times on a desktop and on a phone whose processor is
-// four times slower, times the bar's frames in one fight, then taps the bar.
-async function bench(browser, runs) {
-  const page = await newPage(browser);
-  const loadToMenuMs = [];
-  for (let run = 0; run < runs; ++run) loadToMenuMs.push(await loadPage(page));
-  await playIntoFirstFight(page);
-  const framePeriodsMs = await measureBarPeriod(page);
-  await page.close();
-
-  const context = await browser.createBrowserContext();
-  const phone = await newPage(context, PHONE);
-  await phone.emulateCPUThrottling(4);
-  const phoneLoadToMenuMs = [];
-  for (let run = 0; run < runs; ++run) phoneLoadToMenuMs.push(await loadPage(phone));
-  await playIntoFirstFight(phone);
-  const phoneFramePeriodsMs = await measureBarPeriod(phone);
-  await passPausesUntil(phone, 'the turn screen', atTurn);
-  const tapToGrade = await measureTapToGrade(phone, 8);
-  return {
-    page: phone,
-    figures: { loadToMenuMs, framePeriodsMs, phoneLoadToMenuMs, phoneFramePeriodsMs, tapToGrade },
-  };
-}
-
 async function main() {
-  const benchRuns = benchFlag === '--bench' ? Number(process.argv[6] || 10) : 0;
   const browser = await puppeteer.launch({
     executablePath: chromium,
     headless: true,
@@ -900,26 +813,20 @@ async function main() {
   let page = null;
   let failed = false;
   try {
-    if (benchRuns > 0) {
-      const measured = await bench(browser, benchRuns);
-      page = measured.page;
-      fs.writeFileSync(benchPath, JSON.stringify(measured.figures));
-    } else {
-      await checkPageSpeaksFirst(browser);
-      await playWithStorageRefused(browser);
-      await playOnAPhone(browser);
-      await checkLayouts(browser);
-      const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'talvoren-web-'));
-      try {
-        page = await play(browser, downloads);
-      } finally {
-        fs.rmSync(downloads, { recursive: true, force: true });
-      }
-      await playOffline(browser);
-      if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
-      if (policyViolations.length > 0) throw new Failure('the page broke its policy: ' + policyViolations.join('; '));
-      console.log('browser play: all checks passed');
+    await checkPageSpeaksFirst(browser);
+    await playWithStorageRefused(browser);
+    await playOnAPhone(browser);
+    await checkLayouts(browser);
+    const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'talvoren-web-'));
+    try {
+      page = await play(browser, downloads);
+    } finally {
+      fs.rmSync(downloads, { recursive: true, force: true });
     }
+    await playOffline(browser);
+    if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
+    if (policyViolations.length > 0) throw new Failure('the page broke its policy: ' + policyViolations.join('; '));
+    console.log('browser play: all checks passed');
   } catch (error) {
     failed = true;
     console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
@@ -940,13 +847,13 @@ async function main() {
 }
 
 // Run as a script it plays; required, it lends its helpers to the page's
-// other checks (tests/web/page_access.cjs).
+// other checks (tests/web/page_access.cjs) and to bench/web_play.cjs.
 if (require.main === module) {
   main();
 } else {
   module.exports = {
     Failure, sleep, screenRows, waitForScreen, showsText, atPause, atTurn, typeLine, passPausesUntil,
-    pressEnterAtPause, loadPage, newPage, healOnce, playIntoFirstFight, pointAt, saveMessage,
-    importFile, keyboardPlay, outsideRequests, policyViolations, PHONE, MAIN_MENU, PAUSE, STEP_TIMEOUT_MS,
+    pressEnterAtPause, loadPage, newPage, healOnce, gradeOnScreen, playIntoFirstFight, pointAt, saveMessage,
+    importFile, keyboardPlay, touchPlay, outsideRequests, policyViolations, PHONE, MAIN_MENU, PAUSE, STEP_TIMEOUT_MS,
   };
 }

@@ -156,25 +156,31 @@ async function returningPlayer(browser, v1, next, half) {
   if (stored !== null) throw new Failure('the first release could not store a save: ' + stored);
   await page.close();
 
+  // Releases refused, the old one going on untouched: a half-finished
+  // deploy, and the whole new release with storage too full for it (nothing
+  // of it kept).
+  const refusals = [
+    ['a half-finished deploy (new list, old wasm)', half, false],
+    ['the new release with storage too full for it', next.folder, true],
+  ];
   deploy(half);
   page = await visit(context);
-  const refused = await checkForRelease(page);
-  if (refused !== 'redundant') throw new Failure('a deploy whose wasm is not the listed one was taken: ' + refused);
-  const afterHalf = await cachedRelease(page);
-  if (Object.keys(afterHalf).join() !== v1.cache) throw new Failure('after a half deploy the caches are ' + Object.keys(afterHalf));
-  if (!(await titled(page, v1)()) || (await noticeShown(page))) throw new Failure('a half deploy changed the page');
-  console.log('a half-finished deploy (new list, old wasm) is refused; the old release goes on');
-
-  // Storage too full for the new release: refused too, nothing of it kept.
-  deploy(next.folder);
+  const origin = new URL(siteUrl).origin;
   const session = await page.createCDPSession();
-  const used = await page.evaluate(async () => (await navigator.storage.estimate()).usage);
-  await session.send('Storage.overrideQuotaForOrigin', { origin: new URL(siteUrl).origin, quotaSize: used + 100000 });
-  const full = await checkForRelease(page);
-  const afterFull = Object.keys(await cachedRelease(page)).join();
-  await session.send('Storage.overrideQuotaForOrigin', { origin: new URL(siteUrl).origin });
-  if (full !== 'redundant' || afterFull !== v1.cache) throw new Failure(`with storage full: ${full}, caches ${afterFull}`);
-  console.log('with storage too full for the new release it is refused, and the old one kept');
+  for (const [what, folder, storageFull] of refusals) {
+    deploy(folder);
+    if (storageFull) {
+      const used = await page.evaluate(async () => (await navigator.storage.estimate()).usage);
+      await session.send('Storage.overrideQuotaForOrigin', { origin, quotaSize: used + 100000 });
+    }
+    const taken = await checkForRelease(page);
+    const cached = Object.keys(await cachedRelease(page)).join();
+    if (storageFull) await session.send('Storage.overrideQuotaForOrigin', { origin });
+    if (taken !== 'redundant' || cached !== v1.cache || !(await titled(page, v1)()) || (await noticeShown(page))) {
+      throw new Failure(`${what}: ${taken}, caches ${cached}, the page changed or offers it`);
+    }
+    console.log(`${what} is refused; the old release goes on`);
+  }
   await page.close();
 
   // The first visit after the deploy installs the new release (and a page
