@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "combat/battle.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "rules/records.h"
 #include "story/hub_menu.h"
@@ -48,7 +49,9 @@ constexpr Wilderness kSecondWilderness{
 constexpr std::int32_t kContinue = 4;
 
 void playWildernessMenu(const Wilderness& wilderness) {
-    sceneStep = 1;  // the menu serves no other step; this mends a damaged save
+    GameState& state = game().state;
+    const Player& player = state.player;
+    state.sceneStep = 1;  // the menu serves no other step; this mends a damaged save
     clearScreen();
     writeRuleLine();
     printLine("Wilderness :: Objectives :: Fight towards the Fountain of Youth");
@@ -66,13 +69,14 @@ void playWildernessMenu(const Wilderness& wilderness) {
     const std::int32_t choice = readMenuChoice();
     if (choice >= 1 && choice <= 3) {
         const HuntingArea& area = wilderness.areas[choice - 1];
-        if (player.level >= area.offeredFromLevel) runBattle(area.minLevel, area.maxLevel);
+        if (player.level >= area.offeredFromLevel)
+            runBattle(state.player, state.enemy, area.minLevel, area.maxLevel);
         return;
     }
     if (choice == kContinue) {
         if (canContinue) {
-            sceneStep = 1;
-            actStage = code(wilderness.nextStage);
+            state.sceneStep = 1;
+            state.actStage = code(wilderness.nextStage);
         }
         return;
     }
