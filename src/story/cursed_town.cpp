@@ -42,12 +42,11 @@ void playTownMenu() {
     printHubOptions();
     const std::int32_t choice = readMenuChoice();
     switch (choice) {
-        case 1:
-            if (runBattle(state.player, state.enemy, 16, 20) == BattleResult::Won &&
-                state.enemy.name == "Raven") {
-                state.questCounter = saturatingAdd(state.questCounter, 1);
-            }
+        case 1: {
+            const bool won = runBattle(state.player, state.enemy, 16, 20) == BattleResult::Won;
+            if (won && state.enemy.name == "Raven") state.questCounter = saturatingAdd(state.questCounter, 1);
             break;
+        }
         case 2:
             if (canContinue) {
                 state.questCounter = 0;
