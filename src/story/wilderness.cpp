@@ -50,7 +50,7 @@ constexpr std::int32_t kContinue = 4;
 
 void playWildernessMenu(const Wilderness& wilderness) {
     GameState& state = game().state;
-    const Player& player = state.player;
+    Player& hero = state.player;
     state.sceneStep = 1;  // the menu serves no other step; this mends a damaged save
     clearScreen();
     writeRuleLine();
@@ -59,18 +59,17 @@ void playWildernessMenu(const Wilderness& wilderness) {
     // Each gate opens only after the one before it.
     bool open = true;
     for (const HuntingArea& area : wilderness.areas) {
-        open = open && player.level >= area.offeredFromLevel;
+        open = open && hero.level >= area.offeredFromLevel;
         if (open) printLine(area.line);
     }
-    const bool canContinue = open && player.level >= wilderness.continueFromLevel;
+    const bool canContinue = open && hero.level >= wilderness.continueFromLevel;
     if (canContinue) printLine("[4] Continue");
     printHubOptions();
 
     const std::int32_t choice = readMenuChoice();
     if (choice >= 1 && choice <= 3) {
         const HuntingArea& area = wilderness.areas[choice - 1];
-        if (player.level >= area.offeredFromLevel)
-            runBattle(state.player, state.enemy, area.minLevel, area.maxLevel);
+        if (hero.level >= area.offeredFromLevel) runBattle(hero, state.enemy, area.minLevel, area.maxLevel);
         return;
     }
     if (choice == kContinue) {
