@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/game_context.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
 #include "rules/arithmetic.h"

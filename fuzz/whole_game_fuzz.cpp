@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/game_context.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
 #include "rules/records.h"
@@ -22,21 +23,18 @@ constexpr std::int64_t kTypingGapMs = 1000;
 // The only save this run can load is one it wrote itself, so the records can
 // never leave the ranges that play produces.
 void requireHonestRecords(const SimulatedMachine& console) {
-    require(game().state.player.level >= 1, "the hero's level fell below 1", &console);
-    require(game().state.player.gold >= 0 && game().state.player.experience >= 0 &&
-                game().state.player.skillPoints >= 0,
+    const GameState& state = game().state;
+    const Player& player = state.player;
+    require(player.level >= 1, "the hero's level fell below 1", &console);
+    require(player.gold >= 0 && player.experience >= 0 && player.skillPoints >= 0,
             "gold, experience or skill points went negative", &console);
-    require(game().state.player.strength >= 5 && game().state.player.intelligence >= 5 &&
-                game().state.player.agility >= 5,
+    require(player.strength >= 5 && player.intelligence >= 5 && player.agility >= 5,
             "an attribute fell below its starting value", &console);
-    require(game().state.player.health <= game().state.player.maxHealth,
-            "the hero has more health than the ceiling", &console);
-    require(game().state.player.minDamage <= game().state.player.maxDamage,
-            "the hero's damage range is reversed", &console);
-    require(game().state.actStage >= 1 && game().state.actStage <= 6, "the act stage left 1 to 6", &console);
-    require(game().state.sceneStep >= 1 && game().state.sceneStep <= 3, "the scene step left 1 to 3",
-            &console);
-    require(game().state.questCounter >= 0, "the quest counter went negative", &console);
+    require(player.health <= player.maxHealth, "the hero has more health than the ceiling", &console);
+    require(player.minDamage <= player.maxDamage, "the hero's damage range is reversed", &console);
+    require(state.actStage >= 1 && state.actStage <= 6, "the act stage left 1 to 6", &console);
+    require(state.sceneStep >= 1 && state.sceneStep <= 3, "the scene step left 1 to 3", &console);
+    require(state.questCounter >= 0, "the quest counter went negative", &console);
 }
 
 void play(std::string_view input, bool typedByPerson) {
