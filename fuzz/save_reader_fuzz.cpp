@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/game_context.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
 #include "rules/arithmetic.h"
@@ -99,9 +100,9 @@ void checkLoadGame(std::string_view bytes, const std::vector<std::string>& lines
     Progress progress;
     const bool isActOne = applySaveLines(lines, hero, progress);
     require(isActOne == (!lines.empty() && lines[0] == kSaveHeader), "the header check is wrong");
-    require(sameHero(loadedPlayer, hero) && sameProgress(loadedProgress, progress),
+    require(sameHero(game().state.loadedPlayer, hero) && sameProgress(game().state.loadedProgress, progress),
             "loadGame read other values than the file holds", &console);
-    require((currentScreen == 99) == isActOne, "loadGame chose the wrong screen", &console);
+    require((game().state.currentScreen == 99) == isActOne, "loadGame chose the wrong screen", &console);
     const std::string said =
         isActOne ? "" : "save1.txt holds no saved game that can be continued\nPress ENTER to continue...\n> ";
     require(console.transcript() == said, "loadGame said the wrong thing of a file it could open", &console);

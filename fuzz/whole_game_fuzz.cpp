@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/game_context.h"
 #include "harness_support.h"
 #include "persistence/save_file.h"
 #include "rules/records.h"
@@ -22,6 +23,8 @@ constexpr std::int64_t kTypingGapMs = 1000;
 // The only save this run can load is one it wrote itself, so the records can
 // never leave the ranges that play produces.
 void requireHonestRecords(const SimulatedMachine& console) {
+    const GameState& state = game().state;
+    const Player& player = state.player;
     require(player.level >= 1, "the hero's level fell below 1", &console);
     require(player.gold >= 0 && player.experience >= 0 && player.skillPoints >= 0,
             "gold, experience or skill points went negative", &console);
@@ -29,9 +32,9 @@ void requireHonestRecords(const SimulatedMachine& console) {
             "an attribute fell below its starting value", &console);
     require(player.health <= player.maxHealth, "the hero has more health than the ceiling", &console);
     require(player.minDamage <= player.maxDamage, "the hero's damage range is reversed", &console);
-    require(actStage >= 1 && actStage <= 6, "the act stage left 1 to 6", &console);
-    require(sceneStep >= 1 && sceneStep <= 3, "the scene step left 1 to 3", &console);
-    require(questCounter >= 0, "the quest counter went negative", &console);
+    require(state.actStage >= 1 && state.actStage <= 6, "the act stage left 1 to 6", &console);
+    require(state.sceneStep >= 1 && state.sceneStep <= 3, "the scene step left 1 to 3", &console);
+    require(state.questCounter >= 0, "the quest counter went negative", &console);
 }
 
 void play(std::string_view input, bool typedByPerson) {

@@ -22,7 +22,7 @@ TEST_F(BadInput, HundredThousandCharacterNameIsSavedAndLoadedWhole) {
     EXPECT_EQ(splitSaveLines(readFile("save1.txt")).at(1), name);
 
     EXPECT_EQ(playAgain("4\n"), 0);
-    EXPECT_EQ(player.name, name);
+    EXPECT_EQ(state().player.name, name);
     EXPECT_EQ(count(":: NOTICE ::"), 1u);
 }
 
@@ -40,8 +40,8 @@ TEST_F(BadInput, HundredMegabyteSaveReadsOnlyWhatASaveHolds) {
               "Act 1\n" + std::string(2u << 20, 'n') + "\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n3\n0\n");
     std::filesystem::resize_file(folder / "save1.txt", 100u << 20);  // line 15 too, of zero bytes
     EXPECT_EQ(play("4\n99\n"), 0);
-    EXPECT_EQ(player.name, std::string(kSaveLineLimit, 'n'));  // a name line is cut at 1 MiB
-    EXPECT_EQ(actStage, 3);
+    EXPECT_EQ(state().player.name, std::string(kSaveLineLimit, 'n'));  // a name line is cut at 1 MiB
+    EXPECT_EQ(state().actStage, 3);
     EXPECT_EQ(count("[1] Wispy Forrest [ LVL: 3 -- > 6 ]"), 1u);
 }
 
@@ -70,9 +70,9 @@ TEST_F(BadInput, NegativeLevelAndAttributesNeverTakeGoldOrExperienceBackwards) {
     writeFile("save1.txt", saveText("Ana", -1, -2, -5, -3, 4, 9, 25, 50, 0, 1, 3, 0));
     EXPECT_EQ(play("4\n10\n1\n\n6142\n\n98\n99\n"), 0);
     EXPECT_EQ(count("You have looted 0 gold\nYou have earned 0 experience\n"), 1u) << transcript();
-    EXPECT_EQ(player.gold, 4);
-    EXPECT_EQ(player.experience, 9);
-    EXPECT_EQ(player.health, -37);  // trunc(0.75 x -50): defined, if odd
+    EXPECT_EQ(state().player.gold, 4);
+    EXPECT_EQ(state().player.experience, 9);
+    EXPECT_EQ(state().player.health, -37);  // trunc(0.75 x -50): defined, if odd
 }
 
 TEST_F(BadInput, EndOfInputAtTheTurnPromptAndTheSpendingScreenSavesNothing) {

@@ -17,22 +17,28 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
 TEST(Records, NewHeroAsThePlayerMeetsIt) {
-    resetGameState();
+    GameState fresh;
     // Saved at once: level 1, Intelligence, Strength and Agility 5, no gold, step 25, 0 of 50
     // experience, no skill points, at the first step of the road with no fights won.
-    EXPECT_EQ(formatSave(player, Progress{actStage, sceneStep, questCounter}, "\n"),
+    EXPECT_EQ(formatSave(fresh.player, fresh.progress(), "\n"),
               "Act 1\n\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0");
     // The holding record of a save not yet loaded is a new hero too.
-    EXPECT_EQ(formatSave(loadedPlayer, loadedProgress, "\n"), formatSave(player, Progress{}, "\n"));
+    EXPECT_EQ(formatSave(fresh.loadedPlayer, fresh.loadedProgress, "\n"),
+              formatSave(fresh.player, Progress{}, "\n"));
+    // No monster met yet: nameless, level 0, no health, no blow struck.
+    EXPECT_EQ(fresh.enemy.name, "");
+    EXPECT_EQ(fresh.enemy.level, 0);
+    EXPECT_EQ(fresh.enemy.maxHealth, 0);
+    EXPECT_EQ(fresh.enemy.lastHit, 0);
     // The first refill gives 156 hit points, the first fight 18 to 31 damage.
-    restoreHealth();
-    EXPECT_EQ(player.health, 156);
-    EXPECT_EQ(player.maxHealth, 156);
-    EXPECT_EQ(heroDamageRange(player).low, 18);
-    EXPECT_EQ(heroDamageRange(player).high, 31);
-    EXPECT_TRUE(actRunning);
-    EXPECT_TRUE(gateFlag);
-    EXPECT_FALSE(inBattle);
+    restoreHealth(fresh.player);
+    EXPECT_EQ(fresh.player.health, 156);
+    EXPECT_EQ(fresh.player.maxHealth, 156);
+    EXPECT_EQ(heroDamageRange(fresh.player).low, 18);
+    EXPECT_EQ(heroDamageRange(fresh.player).high, 31);
+    EXPECT_TRUE(fresh.actRunning);
+    EXPECT_TRUE(fresh.gateFlag);
+    EXPECT_FALSE(fresh.inBattle);
 }
 
 TEST(Records, FullHealthFollowsLevelAndIntelligenceAndSaturates) {
@@ -53,12 +59,12 @@ TEST(Records, FullHealthFollowsLevelAndIntelligenceAndSaturates) {
         EXPECT_EQ(fullHealth(hero), each.expected)
             << "level " << each.level << ", intelligence " << each.intelligence;
     }
-    resetGameState();
-    player.level = 3;
-    player.health = 1;
-    restoreHealth();
-    EXPECT_EQ(player.health, 218);
-    EXPECT_EQ(player.maxHealth, 218);
+    Player third;
+    third.level = 3;
+    third.health = 1;
+    restoreHealth(third);
+    EXPECT_EQ(third.health, 218);
+    EXPECT_EQ(third.maxHealth, 218);
 }
 
 // The character sheet, drawn straight from the game records.
@@ -79,59 +85,59 @@ const std::string kAnaRows =
 using CharacterSheet = GameSession;
 
 TEST_F(CharacterSheet, WithoutPointsChoosingOneReturnsAtOnce) {
-    player.name = "Ana";
+    state().player.name = "Ana";
     console.type("1\n");
     showCharacterStats();
     EXPECT_EQ(transcript(), sheet(kAnaRows, ""));
 
     // Below zero (only a hand-edited save gets there) behaves the same.
     console.clearTranscript();
-    player.skillPoints = -3;
+    state().player.skillPoints = -3;
     console.type("1\n");
     showCharacterStats();
     EXPECT_EQ(transcript(), sheet(kAnaRows, ""));
-    EXPECT_EQ(player.skillPoints, -3);
+    EXPECT_EQ(state().player.skillPoints, -3);
     EXPECT_EQ(console.unreadInput(), 0u);
 }
 
 TEST_F(CharacterSheet, ShowsEveryValueAndAnyChoiceButOneLeaves) {
-    player.name = "Bo Rin";
-    player.gold = 1234;
-    player.level = 7;
-    player.experience = -20;
-    player.experienceToNext = 700;
-    player.strength = 11;
-    player.intelligence = 12;
-    player.agility = 13;
-    player.skillPoints = 2;
+    state().player.name = "Bo Rin";
+    state().player.gold = 1234;
+    state().player.level = 7;
+    state().player.experience = -20;
+    state().player.experienceToNext = 700;
+    state().player.strength = 11;
+    state().player.intelligence = 12;
+    state().player.agility = 13;
+    state().player.skillPoints = 2;
     console.type("99\n");
     showCharacterStats();
     EXPECT_EQ(transcript(),
               sheet("Bo Rin\nGold 1234\nLevel 7\nXP [-20/700]\nGold 1234\nStrength 11\nIntelligence 12\n"
                     "Agility 13\n",
                     "[1] You have 2 skill points unassigned\n"));
-    EXPECT_EQ(player.skillPoints, 2);
+    EXPECT_EQ(state().player.skillPoints, 2);
 }
 
 TEST_F(CharacterSheet, OnePointTakesOneChoice) {
-    player.name = "Ana";
-    player.skillPoints = 1;
+    state().player.name = "Ana";
+    state().player.skillPoints = 1;
     console.type("1\n2\n");
     showCharacterStats();
     EXPECT_EQ(transcript(),
               sheet(kAnaRows, "[1] You have 1 skill points unassigned\n") + spendingScreen(1, 5, 5, 5));
-    EXPECT_EQ(player.intelligence, 6);
-    EXPECT_EQ(player.skillPoints, 0);
+    EXPECT_EQ(state().player.intelligence, 6);
+    EXPECT_EQ(state().player.skillPoints, 0);
     EXPECT_EQ(console.unreadInput(), 0u);
 }
 
 TEST_F(CharacterSheet, WrongChoicesRedrawWithTheCountUnchanged) {
-    player.name = "Ana";
-    player.skillPoints = 5;
-    player.health = 100;
-    player.maxHealth = 156;
-    player.minDamage = 18;
-    player.maxDamage = 31;
+    state().player.name = "Ana";
+    state().player.skillPoints = 5;
+    state().player.health = 100;
+    state().player.maxHealth = 156;
+    state().player.minDamage = 18;
+    state().player.maxDamage = 31;
     console.type("1\n1\n4\n2\n0\n3\n99\nxyz 2\n1\n2\n");
     showCharacterStats();
 
@@ -147,25 +153,25 @@ TEST_F(CharacterSheet, WrongChoicesRedrawWithTheCountUnchanged) {
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ("<clear>" + screens[i + 2], expected[i]) << "spending screen " << i;
     }
-    EXPECT_EQ(player.skillPoints, 0);
-    EXPECT_EQ(player.strength, 7);
-    EXPECT_EQ(player.intelligence, 7);
-    EXPECT_EQ(player.agility, 6);
+    EXPECT_EQ(state().player.skillPoints, 0);
+    EXPECT_EQ(state().player.strength, 7);
+    EXPECT_EQ(state().player.intelligence, 7);
+    EXPECT_EQ(state().player.agility, 6);
     // Derived values wait for the next refill or battle.
-    EXPECT_EQ(player.health, 100);
-    EXPECT_EQ(player.maxHealth, 156);
-    EXPECT_EQ(player.minDamage, 18);
-    EXPECT_EQ(player.maxDamage, 31);
+    EXPECT_EQ(state().player.health, 100);
+    EXPECT_EQ(state().player.maxHealth, 156);
+    EXPECT_EQ(state().player.minDamage, 18);
+    EXPECT_EQ(state().player.maxDamage, 31);
     EXPECT_EQ(console.unreadInput(), 0u);
 }
 
 TEST_F(CharacterSheet, AttributeAtTheLimitStaysThere) {
-    player.strength = kMax;
-    player.skillPoints = 1;
+    state().player.strength = kMax;
+    state().player.skillPoints = 1;
     console.type("1\n1\n");
     showCharacterStats();
-    EXPECT_EQ(player.strength, kMax);
-    EXPECT_EQ(player.skillPoints, 0);
+    EXPECT_EQ(state().player.strength, kMax);
+    EXPECT_EQ(state().player.skillPoints, 0);
     EXPECT_NE(transcript().find("[1] Strength -2147483647-\n"), std::string::npos);
 }
 

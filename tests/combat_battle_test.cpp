@@ -33,10 +33,11 @@ protected:
     // A fresh run on a fresh console, with Aldo, a new hero, at full health.
     void startOver() {
         console = SimulatedMachine();
-        test_support::startFreshGame(console);
-        player.name = "Aldo";
-        player.health = 156;
-        player.maxHealth = 156;
+        dice = ScriptedDice();
+        test_support::startFreshGame(console, &dice);
+        state().player.name = "Aldo";
+        state().player.health = 156;
+        state().player.maxHealth = 156;
     }
 
     // The fight meets a level-2 Bear with 15 to 30 damage and 232 health (the
@@ -46,8 +47,10 @@ protected:
         std::vector<std::int32_t> rolls{2, 0, 0, 0, 20, 10, 155};
         rolls.insert(rolls.end(), turns.begin(), turns.end());
         dice = ScriptedDice(rolls);
-        game().setDice(dice);
     }
+
+    // Aldo's battle against a monster of level 1 to 3.
+    BattleResult fight() { return runBattle(state().player, state().enemy, 1, 3); }
 
     // Scripts a press of the bar that starts at `barStartMs`, seen when frame
     // `filled` is drawn, the Enter of the pause after it, then `then`.
@@ -67,9 +70,8 @@ std::string turnScreen(int bearHealth, int aldoHealth) {
 
 TEST_F(Battle, IntroShowsTheMonsterAndItsPictureThenTheTurnScreen) {
     dice = ScriptedDice({3, 0, 0, 3});  // a level-3 Raven; no pictures in the folder yet
-    game().setDice(dice);
     console.type("\n99\n");
-    EXPECT_EQ(runBattle(1, 3), "lost");
+    EXPECT_EQ(fight(), BattleResult::Lost);
     EXPECT_EQ(console.screens()[1], "Walking around and sniffing flowers\nYou square up\n");
     EXPECT_EQ(console.screens()[2],
               "You have encountered a level 3 Raven[!]\n" + kRule + "Unable to open file\n" + kRule + kPause);
@@ -78,7 +80,7 @@ TEST_F(Battle, IntroShowsTheMonsterAndItsPictureThenTheTurnScreen) {
     meetBear();
     addPictures();
     console.type("\n99\n");
-    EXPECT_EQ(runBattle(1, 3), "lost");
+    EXPECT_EQ(fight(), BattleResult::Lost);
     const std::vector<std::string> screens = console.screens();
     ASSERT_EQ(screens.size(), 4u);  // flavour lines, intro, one turn
     EXPECT_EQ(screens[2],
@@ -99,7 +101,7 @@ TEST_F(Battle, AttackGradeScalesTheHerosBlowButTheMonsterAlwaysStrikes) {
         meetBear({25, 17});  // Aldo rolls 25, the Bear 17
         console.type("\n1\n");
         pressBar(kFirstTurnMs, c.filled, "99\n");
-        EXPECT_EQ(runBattle(1, 3), "lost");
+        EXPECT_EQ(fight(), BattleResult::Lost);
 
         const std::vector<std::string> screens = console.screens();
         ASSERT_EQ(screens.size(), 6u);  // flavour, intro, turn, bar, turn
@@ -108,19 +110,19 @@ TEST_F(Battle, AttackGradeScalesTheHerosBlowButTheMonsterAlwaysStrikes) {
                                          " damage to the Bear\nThe Bear did 17 damage to you\n" + kPause))
             << screens[4];
         EXPECT_EQ(screens[5], turnScreen(232 - c.blow, 139));
-        EXPECT_EQ(player.lastHit, c.blow);
-        EXPECT_EQ(enemy.lastHit, 17);
+        EXPECT_EQ(state().player.lastHit, c.blow);
+        EXPECT_EQ(state().enemy.lastHit, 17);
         EXPECT_EQ(console.keyModeEntries(), 1);
     }
 }
 
 TEST_F(Battle, HealIsGradedCappedAndSparesTheMonstersTurn) {
-    player.health = 140;
+    state().player.health = 140;
     meetBear({20, 25});  // two heals: 20, then 25
     console.type("\n2\n");
     pressBar(kFirstTurnMs, 30, "2\n");                  // Miss: ends at 4000 + 30 frames
     pressBar(kFirstTurnMs + 30 * kFrameMs, 1, "99\n");  // Hit at once
-    EXPECT_EQ(runBattle(1, 3), "lost");
+    EXPECT_EQ(fight(), BattleResult::Lost);
 
     const std::vector<std::string> screens = console.screens();
     ASSERT_EQ(screens.size(), 8u);
@@ -131,7 +133,7 @@ TEST_F(Battle, HealIsGradedCappedAndSparesTheMonstersTurn) {
     EXPECT_TRUE(screens[6].ends_with("]\n<colour default>Hit\nYou healed: 25 damage\n" + kPause))
         << screens[6];
     EXPECT_EQ(screens[7], turnScreen(232, 156));
-    EXPECT_EQ(enemy.lastHit, 0);
+    EXPECT_EQ(state().enemy.lastHit, 0);
     EXPECT_EQ(count("damage to you"), 0u);
     // A heal rolls from the hero's damage range.
     EXPECT_EQ(dice.ranges()[7], (std::pair<std::int32_t, std::int32_t>{18, 31}));
@@ -142,29 +144,29 @@ TEST_F(Battle, HealthDecidesTheEndHeroFirst) {
         const char* what;
         std::int32_t health, agility;
         std::int64_t filled;
-        const char* result;
+        BattleResult result;
         const char* lastScreen;
     };
     const std::vector<Case> cases{
         // Both fall in one turn: the hero is looked at first.
-        {"both fall", 1, 0, 1, "lost", "You have died\n"},
+        {"both fall", 1, 0, 1, BattleResult::Lost, "You have died\n"},
         // A monster born with 0 health (the hero has no Agility) falls to the
         // first turn the hero survives, even a Miss.
-        {"empty monster", 156, 0, 30, "won", "You have looted 5 gold\nYou have earned 9 experience\n"},
+        {"empty monster", 156, 0, 30, BattleResult::Won,
+         "You have looted 5 gold\nYou have earned 9 experience\n"},
         // No health test before the first choice: the turn screen shows, the Attack then loses.
-        {"dead hero attacks", 0, 5, 20, "lost", "You have died\n"},
+        {"dead hero attacks", 0, 5, 20, BattleResult::Lost, "You have died\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         startOver();
-        player.health = c.health;
-        player.agility = c.agility;
+        state().player.health = c.health;
+        state().player.agility = c.agility;
         dice = ScriptedDice({2, 0, 0, 0, 20, 10, 31 * c.agility, 25, 17});
-        game().setDice(dice);
         console.type("\n1\n");
         pressBar(kFirstTurnMs, c.filled, "\n");
-        EXPECT_EQ(runBattle(1, 3), c.result);
-        EXPECT_FALSE(inBattle);
+        EXPECT_EQ(fight(), c.result);
+        EXPECT_FALSE(state().inBattle);
         const std::vector<std::string> screens = console.screens();
         ASSERT_EQ(screens.size(), 6u);
         EXPECT_NE(screens[3].find("Aldo [" + std::to_string(c.health) + "/156]"), std::string::npos);
@@ -173,36 +175,36 @@ TEST_F(Battle, HealthDecidesTheEndHeroFirst) {
 
     // A heal can lift a fallen hero before anything else happens.
     startOver();
-    player.health = 0;
+    state().player.health = 0;
     meetBear({22});
     console.type("\n2\n");
     pressBar(kFirstTurnMs, 1, "99\n");
-    EXPECT_EQ(runBattle(1, 3), "lost");
-    EXPECT_EQ(player.health, 22);
+    EXPECT_EQ(fight(), BattleResult::Lost);
+    EXPECT_EQ(state().player.health, 22);
     EXPECT_EQ(count("You have died"), 0u);
 }
 
 TEST_F(Battle, FleeCostsNothingAndTheHiddenChoiceWinsWithFullRewards) {
     meetBear();
-    player.gold = 7;
-    player.experience = 3;
+    state().player.gold = 7;
+    state().player.experience = 3;
     console.type("\n99\n");
-    EXPECT_EQ(runBattle(1, 3), "lost");
-    EXPECT_FALSE(inBattle);
-    EXPECT_EQ(player.gold, 7);
-    EXPECT_EQ(player.experience, 3);
+    EXPECT_EQ(fight(), BattleResult::Lost);
+    EXPECT_FALSE(state().inBattle);
+    EXPECT_EQ(state().player.gold, 7);
+    EXPECT_EQ(state().player.experience, 3);
     EXPECT_TRUE(transcript().ends_with("[99] Flee\n> "));  // no message, no pause
 
     startOver();
     meetBear({8, 7});  // the most a new hero can loot and earn from it
-    player.gold = 7;
-    player.experience = 3;
+    state().player.gold = 7;
+    state().player.experience = 3;
     console.type("\n6142\n\n");
-    EXPECT_EQ(runBattle(1, 3), "won");
-    EXPECT_FALSE(inBattle);
-    EXPECT_EQ(player.gold, 15);
-    EXPECT_EQ(player.experience, 13);
-    EXPECT_EQ(enemy.health, 232);  // not a blow struck
+    EXPECT_EQ(fight(), BattleResult::Won);
+    EXPECT_FALSE(state().inBattle);
+    EXPECT_EQ(state().player.gold, 15);
+    EXPECT_EQ(state().player.experience, 13);
+    EXPECT_EQ(state().enemy.health, 232);  // not a blow struck
     const std::vector<std::string> screens = console.screens();
     ASSERT_EQ(screens.size(), 5u);
     EXPECT_EQ(screens[3], turnScreen(232, 156));
@@ -219,7 +221,7 @@ TEST_F(Battle, AnswersOffTheMenuRedrawTheSameTurnScreen) {
         startOver();
         meetBear();
         console.type(std::string("\n") + c.answers + "99\n");
-        EXPECT_EQ(runBattle(1, 3), "lost");
+        EXPECT_EQ(fight(), BattleResult::Lost);
         const std::vector<std::string> screens = console.screens();
         ASSERT_EQ(screens.size(), 4 + c.redraws);
         for (std::size_t turn = 3; turn < screens.size(); ++turn)

@@ -84,15 +84,17 @@ TEST(RollRange, LevelFactorAndScalingSaturate) {
 using RandomDraw = GameSession;
 
 TEST_F(RandomDraw, ReseedsFromTheCalendarSecondAtEveryCall) {
+    // The game's own dice: those of a run started without dice of the test's.
     console = SimulatedMachine(kFirstSecond);
-    const std::int32_t first = rollRange(0, 1'000'000);
+    Dice& dice = game().dice;
+    const std::int32_t first = dice.roll(0, 1'000'000);
     EXPECT_EQ(first, rollRangeAt(kFirstSecond, 0, 1'000'000));
-    EXPECT_EQ(rollRange(0, 1'000'000), first);
+    EXPECT_EQ(dice.roll(0, 1'000'000), first);
     console.sleepMs(999);
-    EXPECT_EQ(rollRange(0, 1'000'000), first);  // still the same second
+    EXPECT_EQ(dice.roll(0, 1'000'000), first);  // still the same second
     console.sleepMs(1);
-    EXPECT_EQ(rollRange(0, 1'000'000), rollRangeAt(kFirstSecond + 1, 0, 1'000'000));
-    EXPECT_NE(rollRange(0, 1'000'000), first);
+    EXPECT_EQ(dice.roll(0, 1'000'000), rollRangeAt(kFirstSecond + 1, 0, 1'000'000));
+    EXPECT_NE(dice.roll(0, 1'000'000), first);
 }
 
 // Scripted dice that also note the virtual time of every roll.
@@ -131,9 +133,8 @@ TEST_F(Encounter, FlavourLinesTwoSecondsApartThenTheMonster) {
         console.noteTimes();
         // A level-7 Wasp: level, the two lines, the kind, high and low damage, health.
         ClockedDice dice({7, each.wandering, each.meeting, 2, 45, 40, 115}, console);
-        game().setDice(dice);
-        enemy.lastHit = 9;
-        generateEnemy(3, 15);
+        test_support::startFreshGame(console, &dice);
+        const Enemy monster = generateEnemy(3, 15, Player{}, 9);
         const auto& writes = console.timedWrites();
 
         EXPECT_EQ(console.transcript(), std::string("<clear>") + each.shown);
@@ -146,13 +147,13 @@ TEST_F(Encounter, FlavourLinesTwoSecondsApartThenTheMonster) {
         EXPECT_EQ(dice.rolledAt[0], 0);
         EXPECT_EQ(dice.ranges()[3], (std::pair<std::int32_t, std::int32_t>{0, 3}));
         EXPECT_EQ(dice.rolledAt[3], 4000);
-        EXPECT_EQ(enemy.name, "Wasp");
-        EXPECT_EQ(enemy.level, 7);
-        EXPECT_EQ(enemy.maxDamage, 76);  // 45 x 1.7 = 76.5, cut to 76
-        EXPECT_EQ(enemy.minDamage, 68);
-        EXPECT_EQ(enemy.health, 115);  // a Wasp's health does not grow with its level
-        EXPECT_EQ(enemy.maxHealth, 115);
-        EXPECT_EQ(enemy.lastHit, 9);  // the last fight's blow is left as it was
+        EXPECT_EQ(monster.name, "Wasp");
+        EXPECT_EQ(monster.level, 7);
+        EXPECT_EQ(monster.maxDamage, 76);  // 45 x 1.7 = 76.5, cut to 76
+        EXPECT_EQ(monster.minDamage, 68);
+        EXPECT_EQ(monster.health, 115);  // a Wasp's health does not grow with its level
+        EXPECT_EQ(monster.maxHealth, 115);
+        EXPECT_EQ(monster.lastHit, 9);  // the last monster's blow is handed on
     }
 }
 

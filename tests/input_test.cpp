@@ -64,7 +64,7 @@ TEST_F(Input, BadAnswerDropsItsLineAndRedrawsTheMenuOnce) {
     // Each bad answer would otherwise leave "1" or "2" to open a screen.
     EXPECT_EQ(play("abc 1\n2147483648 1\n-99999999999 2\n99\n"), 0);
     EXPECT_EQ(transcript(), kStartUp + menus(4));
-    EXPECT_EQ(currentScreen, 1);
+    EXPECT_EQ(state().currentScreen, 1);
 }
 
 TEST_F(Input, SignedNumbersAndTwoAnswersOnOneLine) {

@@ -133,9 +133,9 @@ TEST_F(InstalledPictures, NewGameFromAnEmptyFolderShowsTheInstalledMonsterAndSav
     EXPECT_EQ(play("1\nAna\n\n\n\n"), 0);
 
     // The game ended at the intro's pause, with the monster it met still in `enemy`.
-    ASSERT_EQ(count(" " + enemy.name + "[!]\n"), 1u) << transcript();
-    const std::string picture = pictureFileFor(enemy.name);
-    ASSERT_FALSE(picture.empty()) << enemy.name;
+    ASSERT_EQ(count(" " + state().enemy.name + "[!]\n"), 1u) << transcript();
+    const std::string picture = pictureFileFor(state().enemy.name);
+    ASSERT_FALSE(picture.empty()) << state().enemy.name;
     EXPECT_EQ(count("~ installed picture of " + picture + " ~\n"), 1u) << transcript();
     EXPECT_EQ(count("Unable to open file"), 0u);
 

@@ -17,6 +17,26 @@ constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
 const std::string kAnaSave = "Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0";
 
+// A hero with the saved fields given in the file's order, and 111 health,
+// which no save holds.
+Player heroOf(const std::string& name, std::int32_t level, std::int32_t intelligence, std::int32_t strength,
+              std::int32_t agility, std::int32_t gold, std::int32_t experience, std::int32_t step,
+              std::int32_t toNext, std::int32_t skillPoints) {
+    Player hero;
+    hero.name = name;
+    hero.health = 111;
+    hero.level = level;
+    hero.intelligence = intelligence;
+    hero.strength = strength;
+    hero.agility = agility;
+    hero.gold = gold;
+    hero.experience = experience;
+    hero.experienceStep = step;
+    hero.experienceToNext = toNext;
+    hero.skillPoints = skillPoints;
+    return hero;
+}
+
 TEST(SaveWriter, NewHeroGivesTheFourteenLinesInFileOrder) {
     Player ana;
     ana.name = "Ana";
@@ -25,7 +45,7 @@ TEST(SaveWriter, NewHeroGivesTheFourteenLinesInFileOrder) {
               "Act 1\r\nAna\r\n1\r\n5\r\n5\r\n5\r\n0\r\n0\r\n25\r\n50\r\n0\r\n1\r\n1\r\n0");
 
     // Every field distinct, so a swapped pair of lines shows; health is not saved.
-    const Player hero{"Bo Rin", 2, 111, 1, 1, 1, 1, 4, 3, 6, -7, 8, 10, 9, kMin};
+    const Player hero = heroOf("Bo Rin", 2, 3, 4, 6, -7, 8, 9, 10, kMin);
     EXPECT_EQ(formatSave(hero, Progress{5, 11, kMax}, "\n"),
               "Act 1\nBo Rin\n2\n3\n4\n6\n-7\n8\n9\n10\n-2147483648\n11\n5\n2147483647");
 }
@@ -36,38 +56,38 @@ protected:
     // Loads `contents` as save1.txt, with Enter typed for a failure's pause.
     bool load(const std::string& contents) {
         writeFile("save1.txt", contents);
-        currentScreen = 1;
+        state().currentScreen = 1;
         console.type("\n");
         loadGame();
         test_support::renewInput();  // a load that continues leaves the Enter unread
-        return currentScreen == 99;
+        return state().currentScreen == 99;
     }
     // The holding records as the game would write them.
-    static std::string loaded() { return formatSave(loadedPlayer, loadedProgress, "\n"); }
+    static std::string loaded() { return formatSave(state().loadedPlayer, state().loadedProgress, "\n"); }
 };
 
 TEST_F(SaveFile, SaveGameWritesTheLiveHeroAndProgress) {
-    player.name = "Ana";
-    saveGame();
+    state().player.name = "Ana";
+    saveGame(state().player, state().progress());
     EXPECT_EQ(readFile("save1.txt"), kAnaSave);
 
-    player.gold = 40;
-    actStage = 3;
-    saveGame();  // a second save replaces the first whole
+    state().player.gold = 40;
+    state().actStage = 3;
+    saveGame(state().player, state().progress());  // a second save replaces the first whole
     EXPECT_EQ(readFile("save1.txt"), "Act 1\nAna\n1\n5\n5\n5\n40\n0\n25\n50\n0\n1\n3\n0");
     EXPECT_EQ(transcript(), "");  // saving prints nothing
 
     // Every field different, so a swapped pair of lines in the reader would show.
-    player = Player{"Bo Rin", 2, 111, 1, 1, 1, 1, -4, kMax, 6, kMin, 8, 10, 9, -3};
-    actStage = 4;
-    sceneStep = 2;
-    questCounter = 3;
-    saveGame();
-    currentScreen = 1;
+    state().player = heroOf("Bo Rin", 2, kMax, -4, 6, kMin, 8, 9, 10, -3);
+    state().actStage = 4;
+    state().sceneStep = 2;
+    state().questCounter = 3;
+    saveGame(state().player, state().progress());
+    state().currentScreen = 1;
     loadGame();
-    EXPECT_EQ(currentScreen, 99);
+    EXPECT_EQ(state().currentScreen, 99);
     EXPECT_EQ(loaded(), readFile("save1.txt"));
-    EXPECT_EQ(loadedPlayer.health, 0);  // never part of a save
+    EXPECT_EQ(state().loadedPlayer.health, 0);  // never part of a save
 }
 
 TEST_F(SaveFile, ReaderTakesEachLineItFinds) {
@@ -148,14 +168,14 @@ TEST(SaveNumbers, ReadLikeAtoiButSaturate) {
 }
 
 TEST_F(SaveFile, UnopenableSaveSaysSo) {
-    currentScreen = 1;
+    state().currentScreen = 1;
     console.type("\n");
     loadGame();
     std::filesystem::create_directory(folder / "save1.txt");
     console.type("\n");
     loadGame();
     EXPECT_EQ(transcript(), "Unable to open file\n" + kPause + "Unable to open file\n" + kPause);
-    EXPECT_EQ(currentScreen, 1);
+    EXPECT_EQ(state().currentScreen, 1);
 }
 
 // The in-memory splitter must read a file the way loadGame reads it from disk.
@@ -175,8 +195,8 @@ TEST_F(SaveFile, SplitterAgreesWithTheFileReader) {
         Player hero;
         Progress progress;
         const bool isActOne = applySaveLines(splitSaveLines(text), hero, progress);
-        loadedPlayer = Player{};
-        loadedProgress = Progress{};
+        state().loadedPlayer = Player{};
+        state().loadedProgress = Progress{};
         EXPECT_EQ(load(text), isActOne);
         EXPECT_EQ(loaded(), formatSave(hero, progress, "\n"));
     }

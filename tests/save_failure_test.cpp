@@ -83,18 +83,18 @@ TEST_F(SaveFailure, EndOfTheActSaysWhyInsteadOfClaimingTheSave) {
 TEST_F(SaveFailure, SaveThatCannotBeReadWholeLoadsNothing) {
     writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 7, 0, 25, 50, 0, 1, 3, 0));
     console.cutReadsShort("save1.txt", 9);
-    currentScreen = 1;
+    state().currentScreen = 1;
     console.type("\n\n");  // Enter for each pause
     loadGame();
     EXPECT_EQ(transcript(), "Unable to open file\n" + kPause);
-    EXPECT_EQ(currentScreen, 1);
-    EXPECT_EQ(loadedPlayer.name, "");  // not "Ana", cut short
+    EXPECT_EQ(state().currentScreen, 1);
+    EXPECT_EQ(state().loadedPlayer.name, "");  // not "Ana", cut short
 
     console.clearTranscript();
     console.failOpening("save1.txt");
     loadGame();
     EXPECT_EQ(transcript(), "Unable to open file\n" + kPause);
-    EXPECT_EQ(currentScreen, 1);
+    EXPECT_EQ(state().currentScreen, 1);
 }
 
 TEST_F(SaveFailure, PictureCutShortShowsWhatWasReadAndEndsTheLine) {
@@ -127,7 +127,7 @@ TEST_F(ShownNames, ControlBytesOfALoadedNameShowAsQuestionMarks) {
     EXPECT_EQ(readFile("save1.txt"), save);  // the file keeps the bytes as they were
 
     restartProgram();
-    player.name = "Zo\xc3\xab\t";
+    state().player.name = "Zo\xc3\xab\t";
     console.type("99\n");
     showCharacterStats();
     EXPECT_NE(transcript().find(kRule + "Zo\xc3\xab?\nGold 0\n"), std::string::npos) << transcript();

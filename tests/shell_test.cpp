@@ -73,10 +73,10 @@ TEST_F(Shell, MainMenuExitEndsCleanlyAndSavesNothing) {
 TEST_F(Shell, AnswersNotOnTheMainMenuOnlyRedrawIt) {
     EXPECT_EQ(play("0\n5\n98\n100\n-1\n99\n"), 0);
     EXPECT_EQ(transcript(), kStartUp + kMainMenu + kMainMenu + kMainMenu + kMainMenu + kMainMenu + kMainMenu);
-    EXPECT_EQ(currentScreen, 1);
-    EXPECT_TRUE(backstoryEnabled);
-    EXPECT_TRUE(tutorialEnabled);
-    EXPECT_EQ(loadedPlayer.name, "");
+    EXPECT_EQ(state().currentScreen, 1);
+    EXPECT_TRUE(state().backstoryEnabled);
+    EXPECT_TRUE(state().tutorialEnabled);
+    EXPECT_EQ(state().loadedPlayer.name, "");
     EXPECT_FALSE(fileExists("save1.txt"));
 }
 
@@ -95,9 +95,9 @@ TEST_F(Shell, OptionsFlipOneFlagPerAnswerAndExitToTheMainMenu) {
                                 options(true, true) + options(true, false) + options(true, false) +
                                 options(true, false) + options(true, false) + options(true, false) +
                                 kMainMenu);
-    EXPECT_TRUE(backstoryEnabled);
-    EXPECT_FALSE(tutorialEnabled);
-    EXPECT_EQ(currentScreen, 1);
+    EXPECT_TRUE(state().backstoryEnabled);
+    EXPECT_FALSE(state().tutorialEnabled);
+    EXPECT_EQ(state().currentScreen, 1);
 
     // Nothing is kept for the next start.
     EXPECT_EQ(playAgain("2\n99\n99\n"), 0);
@@ -116,9 +116,9 @@ TEST_F(Shell, NewGameTellsTheBackstoryAndStartsTheRoad) {
     EXPECT_EQ(pieces[5], kRoadNotice);
     EXPECT_EQ(readFile("save1.txt"), "Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0");
     // The act sets the ceiling from Intelligence alone; health waits for the first refill.
-    EXPECT_EQ(player.name, "Ana");
-    EXPECT_EQ(player.maxHealth, 125);
-    EXPECT_EQ(player.health, 0);
+    EXPECT_EQ(state().player.name, "Ana");
+    EXPECT_EQ(state().player.maxHealth, 125);
+    EXPECT_EQ(state().player.health, 0);
 }
 
 TEST_F(Shell, WithoutBackstoryTheNamePromptLeadsStraightToCyrus) {
@@ -131,7 +131,7 @@ TEST_F(Shell, WithoutBackstoryTheNamePromptLeadsStraightToCyrus) {
     EXPECT_EQ(pieces[5], kNamePrompt);
     EXPECT_EQ(pieces[6], kCyrus);
     EXPECT_EQ(pieces[7], kRoadNotice);
-    EXPECT_EQ(loadedPlayer.name, "Bo-7!");
+    EXPECT_EQ(state().loadedPlayer.name, "Bo-7!");
     EXPECT_EQ(count("Humanity"), 0u);
 }
 
@@ -139,7 +139,7 @@ TEST_F(Shell, NameWithABlankKeepsTheFirstWordAndThePauseWaitsForEnter) {
     console.type("1\nAna Smith\n");
     console.typeAt(2000, "\n");
     EXPECT_EQ(runGame(), 0);
-    EXPECT_EQ(loadedPlayer.name, "Ana");
+    EXPECT_EQ(state().loadedPlayer.name, "Ana");
     EXPECT_EQ(count("You, Ana are very eager"), 1u);
     // The backstory pause dropped " Smith" and its line end and waited for the later Enter;
     // input then ended at Cyrus' pause, before the act could save.
@@ -168,31 +168,33 @@ TEST_F(Shell, LoadingTheEndOfTheActSavesAgainAndEnds) {
     EXPECT_EQ(transcript(), kStartUp + kMainMenu + kActEnd);
     EXPECT_EQ(readFile("save1.txt"), save);  // rewritten by the game, without the extra line
     EXPECT_EQ(console.unreadInput(), 0u);
-    EXPECT_FALSE(actRunning);
-    EXPECT_FALSE(gameRunning);
+    EXPECT_FALSE(state().actRunning);
+    EXPECT_FALSE(state().gameRunning);
 }
 
 TEST_F(Shell, LoadedGameTakesOnlyTheSavedFields) {
     const std::string save = saveText("Bo", 3, 7, 6, 5, 120, 300, 100, 300, 2, 1, 2, 4);
     writeFile("save1.txt", save);
-    player.health = 42;
-    player.lastHit = 9;
-    player.minDamage = 3;
-    player.maxDamage = 4;
-    player.maxHealth = 1;
+    state().player.health = 42;
+    state().player.lastHit = 9;
+    state().player.minDamage = 3;
+    state().player.maxDamage = 4;
+    state().player.maxHealth = 1;
     EXPECT_EQ(play("4\n99\n"), 0);  // the wizard's town menu, then "[99] Exit Game"
     EXPECT_EQ(count("Town :: Objectives :: Speak to the Wizard"), 1u);
     EXPECT_EQ(count("You have finished act 1!"), 0u);
-    EXPECT_EQ(formatSave(player, Progress{actStage, sceneStep, questCounter}, "\n"), save);
-    EXPECT_EQ(player.health, 42);
-    EXPECT_EQ(player.lastHit, 9);
-    EXPECT_EQ(player.minDamage, 3);
-    EXPECT_EQ(player.maxDamage, 4);
-    EXPECT_EQ(player.maxHealth, 175);  // Intelligence x 25 at the start of the act
+    EXPECT_EQ(
+        formatSave(state().player, Progress{state().actStage, state().sceneStep, state().questCounter}, "\n"),
+        save);
+    EXPECT_EQ(state().player.health, 42);
+    EXPECT_EQ(state().player.lastHit, 9);
+    EXPECT_EQ(state().player.minDamage, 3);
+    EXPECT_EQ(state().player.maxDamage, 4);
+    EXPECT_EQ(state().player.maxHealth, 175);  // Intelligence x 25 at the start of the act
 
     writeFile("save1.txt", saveText("Huge", 1, 2147483647, 5, 5, 0, 0, 25, 50, 0, 1, 2, 0));
     EXPECT_EQ(playAgain("4\n99\n"), 0);
-    EXPECT_EQ(player.maxHealth, 2147483647);
+    EXPECT_EQ(state().player.maxHealth, 2147483647);
 }
 
 TEST_F(Shell, StageOutsideTheActStartsTheRoadAgain) {
@@ -204,8 +206,8 @@ TEST_F(Shell, StageOutsideTheActStartsTheRoadAgain) {
             writeFile("save1.txt", saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, step, stage, 4));
             EXPECT_EQ(playAgain("4\n"), 0);  // input ends at the road notice
             EXPECT_EQ(transcript(), kStartUp + kMainMenu + kRoadNotice);
-            EXPECT_EQ(actStage, 1);
-            EXPECT_EQ(sceneStep, 1);
+            EXPECT_EQ(state().actStage, 1);
+            EXPECT_EQ(state().sceneStep, 1);
             // The walk's fight count starts over with the road.
             EXPECT_EQ(readFile("save1.txt"), saveText("Ro", 2, 5, 5, 5, 10, 60, 50, 125, 0, 1, 1, 0));
         }

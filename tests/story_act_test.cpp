@@ -77,10 +77,9 @@ TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
 
     // At level 16 on to the cursed town; the four ravens still missing.
     editSave(3, 16);
-    restartProgram();
     // The dice roll the top of every range, so every wander meets a Raven.
     ScriptedDice ravens({}, ScriptedDice::Afterwards::Highest);
-    game().setDice(ravens);
+    restartProgram(&ravens);
     input = "4\n4\n\n\n";
     for (int fight = 0; fight < 4; ++fight) input += "1\n" + kWin;
     EXPECT_EQ(play(input + "98\n99\n"), 0);
@@ -89,7 +88,7 @@ TEST_F(ActOne, NewGamePlaysThroughEveryStageToTheEnd) {
               1u);
     EXPECT_EQ(count("Raven[!]"), 4u);
     EXPECT_TRUE(endsWith(transcript(), "0 remaining\n" + kRule + "[1] Wander around [ LVL: 16 -- > 20 ]\n" +
-                                           (player.level >= 21 ? "[2] Continue\n" : "") +
+                                           (state().player.level >= 21 ? "[2] Continue\n" : "") +
                                            "[10] Heal\n[11] Character Statistics\n\n[98] Save Game\n"
                                            "[99] Exit Game\n> "));
     EXPECT_EQ(savedProgress(), "2/4/10");

@@ -32,7 +32,7 @@ class Road : public GameSession {
 protected:
     void SetUp() override {
         GameSession::SetUp();
-        player.name = "Ana";
+        state().player.name = "Ana";
     }
 
     // One call of the scene on `input`; returns what it printed. Every byte
@@ -49,11 +49,11 @@ protected:
     // From the gate through the wizard and the first wilderness to the raven
     // quest's menu, which is left at once; returns the last screen.
     std::string playFromGateToCursedTown(bool firstArrival, int count) {
-        player.level = 16;
-        actStage = 1;
-        sceneStep = 3;
-        questCounter = count;
-        gateFlag = firstArrival;
+        state().player.level = 16;
+        state().actStage = 1;
+        state().sceneStep = 3;
+        state().questCounter = count;
+        state().gateFlag = firstArrival;
         std::string input = firstArrival ? "\n\n" : "\n";
         input += "1\n\n\n\n\n\n";  // the wizard and his five lines
         input += "4\n";            // Continue from the wilderness
@@ -69,16 +69,16 @@ TEST_F(Road, FirstStepSavesShowsTheNoticeAndRepeatsUntilTheFightIsWon) {
     std::string out = playStep("\n" + kFlee);
     EXPECT_TRUE(startsWith(out, kNotice)) << out;
     EXPECT_NE(out.find("You have encountered a level "), std::string::npos);
-    EXPECT_EQ(sceneStep, 1);
+    EXPECT_EQ(state().sceneStep, 1);
     EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 1, 5, 5, 5, 0, 0, 25, 50, 0, 1, 1, 0));
 
     // The lost fight brings back the notice, not the walk.
     out = playStep("\n" + kWin);
     EXPECT_TRUE(startsWith(out, kNotice)) << out;
     EXPECT_EQ(out.find("OBJECTIVE"), std::string::npos);
-    EXPECT_EQ(sceneStep, 2);
-    EXPECT_EQ(actStage, 1);
-    EXPECT_GT(player.experience, 0);
+    EXPECT_EQ(state().sceneStep, 2);
+    EXPECT_EQ(state().actStage, 1);
+    EXPECT_GT(state().player.experience, 0);
 }
 
 TEST_F(Road, NewGameSavesBeforeTheNoticeReplacingAnOlderSave) {
@@ -95,19 +95,19 @@ TEST_F(Road, NewGameSavesBeforeTheNoticeReplacingAnOlderSave) {
 }
 
 TEST_F(Road, WalkCountsOnlyWonFightsAndReachesTheGateAfterFive) {
-    sceneStep = 2;
-    player.level = 2;
-    player.experience = 60;
-    player.experienceToNext = 125;
-    player.gold = 17;
-    player.health = -5;  // as after a death on the road
+    state().sceneStep = 2;
+    state().player.level = 2;
+    state().player.experience = 60;
+    state().player.experienceToNext = 125;
+    state().player.gold = 17;
+    state().player.health = -5;  // as after a death on the road
 
     // A flight: the screen, the refill before the fight, nothing counted.
     std::string out = playStep("\n" + kFlee);
     EXPECT_TRUE(startsWith(out, walkScreen(2, 60, 125, 17))) << out;
     EXPECT_NE(out.find("Ana [187/187]"), std::string::npos) << "health is refilled before the fight";
-    EXPECT_EQ(questCounter, 0);
-    EXPECT_EQ(sceneStep, 2);
+    EXPECT_EQ(state().questCounter, 0);
+    EXPECT_EQ(state().sceneStep, 2);
 
     // Won, lost, won, won, lost, won: four counted, still walking.
     const char results[] = {'w', 'l', 'w', 'w', 'l', 'w'};
@@ -115,69 +115,69 @@ TEST_F(Road, WalkCountsOnlyWonFightsAndReachesTheGateAfterFive) {
     for (const char result : results) {
         playStep("\n" + (result == 'w' ? kWin : kFlee));
         if (result == 'w') ++won;
-        EXPECT_EQ(questCounter, won);
-        EXPECT_EQ(sceneStep, 2);
+        EXPECT_EQ(state().questCounter, won);
+        EXPECT_EQ(state().sceneStep, 2);
     }
     playStep("\n" + kWin);
-    EXPECT_EQ(questCounter, 5);
-    EXPECT_EQ(sceneStep, 3);
-    EXPECT_EQ(actStage, 1);
+    EXPECT_EQ(state().questCounter, 5);
+    EXPECT_EQ(state().sceneStep, 3);
+    EXPECT_EQ(state().actStage, 1);
 }
 
 TEST_F(Road, WalkSavesTheHeroAsItWasBeforeTheFight) {
-    sceneStep = 2;
-    questCounter = 3;
-    player.gold = 40;
-    player.experience = 20;
+    state().sceneStep = 2;
+    state().questCounter = 3;
+    state().player.gold = 40;
+    state().player.experience = 20;
     const std::string out = playStep("\n" + kWin);
     EXPECT_TRUE(startsWith(out, walkScreen(1, 20, 50, 40))) << out;
     EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 1, 5, 5, 5, 40, 20, 25, 50, 0, 2, 1, 3));
-    EXPECT_GT(player.gold, 40);
-    EXPECT_EQ(questCounter, 4);
+    EXPECT_GT(state().player.gold, 40);
+    EXPECT_EQ(state().questCounter, 4);
 }
 
 TEST_F(Road, GateRefusesLevelTwoOnceThenOnlyClearsTheScreen) {
-    sceneStep = 3;
-    questCounter = 5;
-    player.level = 2;
+    state().sceneStep = 3;
+    state().questCounter = 5;
+    state().player.level = 2;
     EXPECT_EQ(playStep("\n\n"), kArrival + kRefusal);
-    EXPECT_FALSE(gateFlag);
-    EXPECT_EQ(sceneStep, 2);
-    EXPECT_EQ(actStage, 1);
-    EXPECT_EQ(questCounter, 5);
+    EXPECT_FALSE(state().gateFlag);
+    EXPECT_EQ(state().sceneStep, 2);
+    EXPECT_EQ(state().actStage, 1);
+    EXPECT_EQ(state().questCounter, 5);
 
     // Back at the gate after another won fight: no question, no speech, no pause.
-    sceneStep = 3;
+    state().sceneStep = 3;
     EXPECT_EQ(playStep(""), "<clear>");
-    EXPECT_EQ(sceneStep, 2);
-    EXPECT_FALSE(gateFlag);
+    EXPECT_EQ(state().sceneStep, 2);
+    EXPECT_FALSE(state().gateFlag);
 
     // Every further won walk fight leads straight back to the gate.
     playStep("\n" + kWin);
-    EXPECT_EQ(questCounter, 6);
-    EXPECT_EQ(sceneStep, 3);
+    EXPECT_EQ(state().questCounter, 6);
+    EXPECT_EQ(state().sceneStep, 3);
 }
 
 TEST_F(Road, GateLetsInLevelThreeAndKeepsOrResetsTheCount) {
-    sceneStep = 3;
-    questCounter = 5;
-    player.level = 3;
+    state().sceneStep = 3;
+    state().questCounter = 5;
+    state().player.level = 3;
     EXPECT_EQ(playStep("\n\n"), kArrival + kWelcome);
-    EXPECT_EQ(actStage, 2);
-    EXPECT_EQ(sceneStep, 1);
-    EXPECT_EQ(questCounter, 5);
-    EXPECT_TRUE(gateFlag);
+    EXPECT_EQ(state().actStage, 2);
+    EXPECT_EQ(state().sceneStep, 1);
+    EXPECT_EQ(state().questCounter, 5);
+    EXPECT_TRUE(state().gateFlag);
 
     // Let in after a refusal: no question, and the count starts over.
-    actStage = 1;
-    sceneStep = 3;
-    questCounter = 7;
-    gateFlag = false;
+    state().actStage = 1;
+    state().sceneStep = 3;
+    state().questCounter = 7;
+    state().gateFlag = false;
     EXPECT_EQ(playStep("\n"), "<clear>" + kWelcome);
-    EXPECT_EQ(actStage, 2);
-    EXPECT_EQ(sceneStep, 1);
-    EXPECT_EQ(questCounter, 0);
-    EXPECT_TRUE(gateFlag);
+    EXPECT_EQ(state().actStage, 2);
+    EXPECT_EQ(state().sceneStep, 1);
+    EXPECT_EQ(state().questCounter, 0);
+    EXPECT_TRUE(state().gateFlag);
 }
 
 TEST_F(Road, CursedTownCountsFromTheWayTheHeroWasLetIn) {
@@ -187,11 +187,11 @@ TEST_F(Road, CursedTownCountsFromTheWayTheHeroWasLetIn) {
     const std::string head = "Phill\n" + kRule + "My name is Phill, hurry come quick\n" + kRule + kPause +
                              kRule + "Town :: Objective :: Kill 5 Ravens\n";
     EXPECT_EQ(playFromGateToCursedTown(true, 5), head + "5 remaining" + tail);
-    EXPECT_EQ(questCounter, 5);
+    EXPECT_EQ(state().questCounter, 5);
 
     restartProgram();
     EXPECT_EQ(playFromGateToCursedTown(false, 6), head + "10 remaining" + tail);
-    EXPECT_EQ(questCounter, 0);
+    EXPECT_EQ(state().questCounter, 0);
 }
 
 TEST_F(Road, SavesOnTheRoadResumeAtTheStepUnderWayAndForgetTheRefusal) {

@@ -28,7 +28,8 @@ class Towns : public GameSession {
 protected:
     void SetUp() override {
         GameSession::SetUp();
-        player.name = "Ana";
+        test_support::startFreshGame(console, &dice_);
+        state().player.name = "Ana";
     }
 
     // One call of `scene` on `input`; returns what it printed. Every byte
@@ -44,10 +45,7 @@ protected:
 
     // The next fight meets a Raven, or a Bear; each of level 16 when the
     // menu offers levels 16 to 20.
-    void steerNextMonster(bool raven) {
-        dice_ = test_support::ScriptedDice({16, 0, 0, raven ? 3 : 0});
-        game().setDice(dice_);
-    }
+    void steerNextMonster(bool raven) { dice_ = test_support::ScriptedDice({16, 0, 0, raven ? 3 : 0}); }
 
 private:
     test_support::ScriptedDice dice_;
@@ -57,61 +55,61 @@ using WizardTown = Towns;
 using CursedTown = Towns;
 
 TEST_F(WizardTown, MenuHealsShowsTheSheetAndIgnoresOtherNumbers) {
-    actStage = 2;
-    player.level = 10;
-    player.intelligence = 7;
-    player.health = 3;
-    player.maxHealth = 999;
+    state().actStage = 2;
+    state().player.level = 10;
+    state().player.intelligence = 7;
+    state().player.health = 3;
+    state().player.maxHealth = 999;
 
     for (const char* ignored : {"0\n", "4\n", "100\n", "97\n", "-1\n", "x\n"}) {
         SCOPED_TRACE(ignored);
         EXPECT_EQ(playStep(playWizardTown, ignored), kWizardMenu);
-        EXPECT_EQ(sceneStep, 1);
-        EXPECT_EQ(actStage, 2);
-        EXPECT_TRUE(actRunning);
-        EXPECT_EQ(player.health, 3);
+        EXPECT_EQ(state().sceneStep, 1);
+        EXPECT_EQ(state().actStage, 2);
+        EXPECT_TRUE(state().actRunning);
+        EXPECT_EQ(state().player.health, 3);
         EXPECT_FALSE(fileExists("save1.txt"));
     }
 
     // (10 x 0.25 + 1) x 7 x 25 = 612.5, cut to 612, whatever was there before.
     EXPECT_EQ(playStep(playWizardTown, "2\n"), kWizardMenu);
-    EXPECT_EQ(player.health, 612);
-    EXPECT_EQ(player.maxHealth, 612);
-    player.health = 1000;
+    EXPECT_EQ(state().player.health, 612);
+    EXPECT_EQ(state().player.maxHealth, 612);
+    state().player.health = 1000;
     playStep(playWizardTown, "2\n");
-    EXPECT_EQ(player.health, 612);
+    EXPECT_EQ(state().player.health, 612);
 
     const std::string out = playStep(playWizardTown, "3\n99\n");
     EXPECT_TRUE(startsWith(out, kWizardMenu + "<clear>" + kRule + "Ana\nGold ")) << out;
     EXPECT_EQ(out.substr(out.size() - 12), "[99] Exit\n> ");
-    EXPECT_EQ(sceneStep, 1);
-    EXPECT_EQ(actStage, 2);
+    EXPECT_EQ(state().sceneStep, 1);
+    EXPECT_EQ(state().actStage, 2);
 }
 
 TEST_F(WizardTown, SaveKeepsTheTownAndExitSavesNothing) {
-    actStage = 2;
-    player.gold = 33;
+    state().actStage = 2;
+    state().player.gold = 33;
     EXPECT_EQ(playStep(playWizardTown, "98\n"), kWizardMenu);
     EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 1, 5, 5, 5, 33, 0, 25, 50, 0, 1, 2, 0));
-    EXPECT_TRUE(actRunning);
+    EXPECT_TRUE(state().actRunning);
 
-    player.gold = 34;
+    state().player.gold = 34;
     EXPECT_EQ(playStep(playWizardTown, "99\n"), kWizardMenu);
-    EXPECT_FALSE(actRunning);
+    EXPECT_FALSE(state().actRunning);
     EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 1, 5, 5, 5, 33, 0, 25, 50, 0, 1, 2, 0));
 
     // Loaded in a new run, the town menu comes back.
     restartProgram();
     EXPECT_EQ(play("4\n99\n"), 0);
     EXPECT_EQ(console.screens().back(), kWizardMenu.substr(7));
-    EXPECT_EQ(player.gold, 33);
+    EXPECT_EQ(state().player.gold, 33);
 }
 
 TEST_F(WizardTown, SpeakingToTheWizardPlaysFiveLinesOnTheNextCall) {
-    actStage = 2;
+    state().actStage = 2;
     EXPECT_EQ(playStep(playWizardTown, "1\n"), kWizardMenu);
-    EXPECT_EQ(sceneStep, 2);
-    EXPECT_EQ(actStage, 2);
+    EXPECT_EQ(state().sceneStep, 2);
+    EXPECT_EQ(state().actStage, 2);
 
     EXPECT_EQ(playStep(playWizardTown, "\n\n\n\n\n"),
               speech("Dubistrum", "You must be the person looking for an adventure.") +
@@ -119,16 +117,16 @@ TEST_F(WizardTown, SpeakingToTheWizardPlaysFiveLinesOnTheNextCall) {
                   speech("Dubistrum", "But, I'm too old and frail but you can fix that") +
                   speech("Dubistrum", "Fetch me a drink from the fountain of youth to restore my youth") +
                   speech("Dubistrum", "If you are successful, I will reward you quite generously"));
-    EXPECT_EQ(actStage, 3);
-    EXPECT_EQ(sceneStep, 1);
+    EXPECT_EQ(state().actStage, 3);
+    EXPECT_EQ(state().sceneStep, 1);
 }
 
 TEST_F(CursedTown, CallForHelpPlaysOnceAndTheMenusStack) {
-    actStage = 4;
-    questCounter = 5;
+    state().actStage = 4;
+    state().questCounter = 5;
     EXPECT_EQ(playStep(playCursedTown, "\n\n"), speech("?????", "Help, our town has been cursed!") +
                                                     speech("Phill", "My name is Phill, hurry come quick"));
-    EXPECT_EQ(sceneStep, 2);
+    EXPECT_EQ(state().sceneStep, 2);
 
     // Refused or unlisted choices: the menu is printed again below itself.
     console.clearTranscript();
@@ -139,14 +137,14 @@ TEST_F(CursedTown, CallForHelpPlaysOnceAndTheMenusStack) {
     std::string stacked;
     for (int pass = 0; pass < 5; ++pass) stacked += questMenu("5 remaining", false);
     EXPECT_EQ(transcript(), stacked);
-    EXPECT_EQ(sceneStep, 2);
-    EXPECT_EQ(actStage, 4);
-    EXPECT_EQ(questCounter, 5);
+    EXPECT_EQ(state().sceneStep, 2);
+    EXPECT_EQ(state().actStage, 4);
+    EXPECT_EQ(state().questCounter, 5);
 }
 
 TEST_F(CursedTown, ProgressLineAndContinueFollowTheCountAndTheLevel) {
-    actStage = 4;
-    sceneStep = 2;
+    state().actStage = 4;
+    state().sceneStep = 2;
     struct Case {
         int count, level;
         std::string progress;
@@ -164,64 +162,64 @@ TEST_F(CursedTown, ProgressLineAndContinueFollowTheCountAndTheLevel) {
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(std::to_string(each.count) + " ravens, level " + std::to_string(each.level));
-        questCounter = each.count;
-        player.level = each.level;
-        actStage = 4;
-        sceneStep = 2;
+        state().questCounter = each.count;
+        state().player.level = each.level;
+        state().actStage = 4;
+        state().sceneStep = 2;
         EXPECT_EQ(playStep(playCursedTown, "2\n"), questMenu(each.progress, each.canContinue));
         if (each.canContinue) {
-            EXPECT_EQ(actStage, 5);
-            EXPECT_EQ(sceneStep, 1);
-            EXPECT_EQ(questCounter, 0);
+            EXPECT_EQ(state().actStage, 5);
+            EXPECT_EQ(state().sceneStep, 1);
+            EXPECT_EQ(state().questCounter, 0);
         } else {
-            EXPECT_EQ(actStage, 4);
-            EXPECT_EQ(sceneStep, 2);
-            EXPECT_EQ(questCounter, each.count);
+            EXPECT_EQ(state().actStage, 4);
+            EXPECT_EQ(state().sceneStep, 2);
+            EXPECT_EQ(state().questCounter, each.count);
         }
     }
 }
 
 TEST_F(CursedTown, OnlyWonFightsAgainstRavensCount) {
-    actStage = 4;
-    sceneStep = 2;
-    questCounter = 9;
-    player.level = 21;
+    state().actStage = 4;
+    state().sceneStep = 2;
+    state().questCounter = 9;
+    state().player.level = 21;
 
     steerNextMonster(false);
     std::string out = playStep(playCursedTown, "1\n" + kWin);
     EXPECT_EQ(out.find(" Raven[!]"), std::string::npos);
     EXPECT_NE(out.find("[!]"), std::string::npos);
-    EXPECT_EQ(questCounter, 9);
+    EXPECT_EQ(state().questCounter, 9);
 
     steerNextMonster(true);
     out = playStep(playCursedTown, "1\n" + kFlee);
     EXPECT_NE(out.find(" Raven[!]"), std::string::npos);
-    EXPECT_EQ(questCounter, 9);
+    EXPECT_EQ(state().questCounter, 9);
 
     steerNextMonster(true);
     out = playStep(playCursedTown, "1\n" + kWin);
     EXPECT_NE(out.find(" Raven[!]"), std::string::npos);
     EXPECT_GE(encounteredLevel(out), 16);
     EXPECT_LE(encounteredLevel(out), 20);
-    EXPECT_EQ(questCounter, 10);
+    EXPECT_EQ(state().questCounter, 10);
     // The quest is complete: Continue is offered now.
     EXPECT_EQ(playStep(playCursedTown, "0\n"), questMenu("0 remaining", true));
 
     // Ravens past the tenth still count.
     steerNextMonster(true);
     playStep(playCursedTown, "1\n" + kWin);
-    EXPECT_EQ(questCounter, 11);
+    EXPECT_EQ(state().questCounter, 11);
 }
 
 TEST_F(CursedTown, MenuHealsShowsTheSheetSavesAndExits) {
-    actStage = 4;
-    sceneStep = 2;
-    questCounter = 7;
-    player.level = 18;
-    player.health = -40;
+    state().actStage = 4;
+    state().sceneStep = 2;
+    state().questCounter = 7;
+    state().player.level = 18;
+    state().player.health = -40;
     playStep(playCursedTown, "10\n");
-    EXPECT_EQ(player.health, 687);  // (18 x 0.25 + 1) x 125 = 687.5
-    EXPECT_EQ(player.maxHealth, 687);
+    EXPECT_EQ(state().player.health, 687);  // (18 x 0.25 + 1) x 125 = 687.5
+    EXPECT_EQ(state().player.maxHealth, 687);
 
     // The sheet, then the next menu right under it.
     std::string out = playStep(playCursedTown, "11\n99\n");
@@ -232,7 +230,7 @@ TEST_F(CursedTown, MenuHealsShowsTheSheetSavesAndExits) {
     playStep(playCursedTown, "98\n");
     EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 18, 5, 5, 5, 0, 0, 25, 50, 0, 2, 4, 7));
     playStep(playCursedTown, "99\n");
-    EXPECT_FALSE(actRunning);
+    EXPECT_FALSE(state().actRunning);
 
     // Loaded in a new run: the menu again with the same count, no speeches.
     restartProgram();

@@ -45,7 +45,7 @@ class Wilderness : public GameSession {
 protected:
     void SetUp() override {
         GameSession::SetUp();
-        player.name = "Ana";
+        state().player.name = "Ana";
     }
 
     // One call of the menu on `input`; returns what it printed. Every byte
@@ -82,24 +82,24 @@ TEST_F(Wilderness, AreasAndContinueAreOfferedAndAcceptedByHeroLevel) {
     for (const Case& each : cases) {
         SCOPED_TRACE(std::string(each.menu->name) + " menu, hero level " + std::to_string(each.heroLevel));
         const std::string expectedMenu = menuText(each.options);
-        player.level = each.heroLevel;
+        state().player.level = each.heroLevel;
         for (const int choice : each.refused) {
-            actStage = each.menu->stage;
+            state().actStage = each.menu->stage;
             EXPECT_EQ(playStep(*each.menu, std::to_string(choice) + "\n"), expectedMenu) << choice;
-            EXPECT_EQ(actStage, each.menu->stage);
+            EXPECT_EQ(state().actStage, each.menu->stage);
         }
         // The highest area offered takes the hero into a fight.
         const std::size_t highestArea = std::min<std::size_t>(each.options.size(), 3);
-        actStage = each.menu->stage;
+        state().actStage = each.menu->stage;
         const std::string out = playStep(*each.menu, std::to_string(highestArea) + "\n" + kFlee);
         EXPECT_TRUE(startsWith(out, expectedMenu)) << out;
         EXPECT_NE(encounteredLevel(out), -1) << out;
         if (each.continueTo != 0) {
-            actStage = each.menu->stage;
-            sceneStep = 1;
+            state().actStage = each.menu->stage;
+            state().sceneStep = 1;
             EXPECT_EQ(playStep(*each.menu, "4\n"), expectedMenu);
-            EXPECT_EQ(actStage, each.continueTo);
-            EXPECT_EQ(sceneStep, 1);
+            EXPECT_EQ(state().actStage, each.continueTo);
+            EXPECT_EQ(state().sceneStep, 1);
         }
     }
 }
@@ -113,41 +113,43 @@ TEST_F(Wilderness, EachAreaFightsMonstersOfTheLevelsItNames) {
         {&kFirst, 1, 3, 6},    {&kFirst, 2, 7, 10},   {&kFirst, 3, 11, 15},
         {&kSecond, 1, 21, 25}, {&kSecond, 2, 26, 30}, {&kSecond, 3, 31, 32},
     };
-    player.level = 32;
+    ScriptedDice dice;
+    test_support::startFreshGame(console, &dice);
+    state().player.name = "Ana";
+    state().player.level = 32;
     for (const Case& each : cases) {
         SCOPED_TRACE(std::string(each.menu->name) + " menu, area " + std::to_string(each.choice));
         for (const auto roll : {ScriptedDice::Afterwards::Lowest, ScriptedDice::Afterwards::Highest}) {
-            ScriptedDice dice({}, roll);
-            game().setDice(dice);
-            actStage = each.menu->stage;
+            dice = ScriptedDice({}, roll);
+            state().actStage = each.menu->stage;
             const std::string out = playStep(*each.menu, std::to_string(each.choice) + "\n" + kFlee);
             EXPECT_EQ(encounteredLevel(out),
                       roll == ScriptedDice::Afterwards::Lowest ? each.lowest : each.highest);
-            EXPECT_EQ(actStage, each.menu->stage);
+            EXPECT_EQ(state().actStage, each.menu->stage);
         }
     }
 }
 
 TEST_F(Wilderness, HeroFightsOnWithTheHealthADeathLeftUntilHealing) {
-    actStage = 3;
-    player.level = 6;
-    player.health = 1;
-    player.maxHealth = 300;
+    state().actStage = 3;
+    state().player.level = 6;
+    state().player.health = 1;
+    state().player.maxHealth = 300;
     // Area 1, the intro, Attack, a space for the bar, the blow's pause and the death's.
     std::string out = playStep(kFirst, "1\n\n1\n \n\n\n");
     EXPECT_NE(out.find("You have died"), std::string::npos) << out;
-    const int left = player.health;
+    const int left = state().player.health;
     EXPECT_LE(left, 0);
 
     // No refill before the next fight.
     out = playStep(kFirst, "1\n" + kFlee);
     EXPECT_NE(out.find("Ana [" + std::to_string(left) + "/300]"), std::string::npos) << out;
-    EXPECT_EQ(player.health, left);
+    EXPECT_EQ(state().player.health, left);
 
     // Heal: (6 x 0.25 + 1) x 5 x 25 = 312.5, cut to 312.
     EXPECT_EQ(playStep(kFirst, "10\n"), menuText({kWispyForrest}));
-    EXPECT_EQ(player.health, 312);
-    EXPECT_EQ(player.maxHealth, 312);
+    EXPECT_EQ(state().player.health, 312);
+    EXPECT_EQ(state().player.maxHealth, 312);
     out = playStep(kFirst, "1\n" + kFlee);
     EXPECT_NE(out.find("Ana [312/312]"), std::string::npos) << out;
 }
@@ -156,18 +158,18 @@ TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
     for (const Menu* menu : {&kFirst, &kSecond}) {
         SCOPED_TRACE(menu->name);
         test_support::startFreshGame(console);
-        player.name = "Ana";
-        player.level = 21;
-        player.health = 5;
-        actStage = menu->stage;
+        state().player.name = "Ana";
+        state().player.level = 21;
+        state().player.health = 5;
+        state().actStage = menu->stage;
         const std::string expectedMenu =
             menu == &kFirst ? menuText({kWispyForrest, kCursedSwamp, kWhiteJungle, "[4] Continue"})
                             : menuText({kGrassyField, kDarkForest, kSandyCove});
 
         for (const char* ignored : {"0\n", "5\n", "9\n", "12\n", "97\n", "100\n", "-4\n", "?\n"}) {
             EXPECT_EQ(playStep(*menu, ignored), expectedMenu) << ignored;
-            EXPECT_EQ(actStage, menu->stage);
-            EXPECT_EQ(player.health, 5);
+            EXPECT_EQ(state().actStage, menu->stage);
+            EXPECT_EQ(state().player.health, 5);
         }
         EXPECT_FALSE(fileExists("save1.txt"));
 
@@ -176,16 +178,16 @@ TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
 
         playStep(*menu, "98\n");
         EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, 1, menu->stage, 0));
-        EXPECT_TRUE(actRunning);
+        EXPECT_TRUE(state().actRunning);
 
         // Loaded in a new run, the same menu comes back.
         EXPECT_EQ(playAgain("4\n99\n"), 0);
         EXPECT_EQ(console.screens().back(), expectedMenu.substr(7));
-        EXPECT_FALSE(actRunning);
+        EXPECT_FALSE(state().actRunning);
 
         // A won fight, then Exit Game: the gold and experience are not saved.
         EXPECT_EQ(playAgain("4\n1\n" + kWin + "99\n"), 0);
-        EXPECT_GT(player.gold, 0);
+        EXPECT_GT(state().player.gold, 0);
         EXPECT_EQ(readFile("save1.txt"), saveText("Ana", 21, 5, 5, 5, 0, 0, 25, 50, 0, 1, menu->stage, 0));
         std::filesystem::remove(folder / "save1.txt");
     }

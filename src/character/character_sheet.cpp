@@ -1,5 +1,6 @@
 #include "character/character_sheet.h"
 
+#include "console/game_context.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
 #include "rules/arithmetic.h"
@@ -22,14 +23,15 @@ void writeSpendOption(std::string_view label, std::int32_t value) {
     endLine();
 }
 
-void raise(std::int32_t& attribute) {
+void raise(Player& hero, std::int32_t& attribute) {
     attribute = saturatingAdd(attribute, 1);
-    player.skillPoints = saturatingAdd(player.skillPoints, -1);
+    hero.skillPoints = saturatingAdd(hero.skillPoints, -1);
 }
 
 }  // namespace
 
 void printExperienceLine() {
+    const Player& player = game().state.player;
     writeText("XP [");
     writeNumber(player.experience);
     writeText("/");
@@ -39,6 +41,7 @@ void printExperienceLine() {
 }
 
 void showCharacterStats() {
+    const Player& player = game().state.player;
     clearScreen();
     writeRuleLine();
     printLine(shownName(player.name));
@@ -61,6 +64,7 @@ void showCharacterStats() {
 }
 
 void spendSkillPoints() {
+    Player& player = game().state.player;
     while (player.skillPoints > 0) {
         clearScreen();
         writeText("You have ");
@@ -71,9 +75,9 @@ void spendSkillPoints() {
         writeSpendOption("[2] Intelligence -", player.intelligence);
         writeSpendOption("[3] Agility -", player.agility);
         switch (readMenuChoice()) {
-            case 1: raise(player.strength); break;
-            case 2: raise(player.intelligence); break;
-            case 3: raise(player.agility); break;
+            case 1: raise(player, player.strength); break;
+            case 2: raise(player, player.intelligence); break;
+            case 3: raise(player, player.agility); break;
             default: break;
         }
     }

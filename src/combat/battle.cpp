@@ -19,51 +19,50 @@ constexpr std::int32_t kFlee = 99;
 
 enum class BattlePhase { Main, Winner, Loser };
 
-void setHeroDamageRange() {
-    const DamageRange range = heroDamageRange(player);
-    player.maxDamage = range.high;
-    player.minDamage = range.low;
+void setHeroDamageRange(Player& hero) {
+    const DamageRange range = heroDamageRange(hero);
+    hero.maxDamage = range.high;
+    hero.minDamage = range.low;
 }
 
-void showIntro() {
+void showIntro(const Enemy& monster) {
     clearScreen();
     writeText("You have encountered a level ");
-    writeNumber(enemy.level);
+    writeNumber(monster.level);
     writeText(" ");
-    writeText(enemy.name);
+    writeText(monster.name);
     writeText("[!]");
     endLine();
     writeRuleLine();
-    const std::string picture = pictureFileFor(enemy.name);
+    const std::string picture = pictureFileFor(monster.name);
     if (!picture.empty()) printArtFile(picture);
     writeRuleLine();
     pauseForEnter();
 }
 
-void writeCombatant(const std::string& name, std::int32_t health, std::int32_t maxHealth, std::int32_t level,
-                    std::int32_t minDamage, std::int32_t maxDamage) {
-    writeText(name);
+// Two lines of the turn screen under the name `shown`: health, level and damage.
+void writeCombatant(std::string_view shown, const Combatant& fighter) {
+    writeText(shown);
     writeText(" [");
-    writeNumber(health);
+    writeNumber(fighter.health);
     writeText("/");
-    writeNumber(maxHealth);
+    writeNumber(fighter.maxHealth);
     writeText("]");
     endLine();
     writeText("Lvl ");
-    writeNumber(level);
+    writeNumber(fighter.level);
     writeText(" | ");
-    writeNumber(minDamage);
+    writeNumber(fighter.minDamage);
     writeText(" -> ");
-    writeNumber(maxDamage);
+    writeNumber(fighter.maxDamage);
     writeText(" dmg");
     endLine();
 }
 
-std::int32_t showTurnScreen() {
+std::int32_t showTurnScreen(const Player& hero, const Enemy& monster) {
     clearScreen();
-    writeCombatant(enemy.name, enemy.health, enemy.maxHealth, enemy.level, enemy.minDamage, enemy.maxDamage);
-    writeCombatant(shownName(player.name), player.health, player.maxHealth, player.level, player.minDamage,
-                   player.maxDamage);
+    writeCombatant(monster.name, monster);
+    writeCombatant(shownName(hero.name), hero);
     writeRuleLine();
     printLine("[1] Attack");
     printLine("[2] Heal");
@@ -80,33 +79,33 @@ BattlePhase phaseAfter(TurnEnd end) {
     return BattlePhase::Main;
 }
 
-BattlePhase playAttackTurn() {
-    const Blows blows = rollBlows(player, enemy, game().dice());
-    player.lastHit = blows.hero;
-    enemy.lastHit = blows.monster;
-    player.lastHit = gradedAmount(runTimingBar(), player.lastHit);
-    const TurnEnd end = exchangeBlows(player, enemy, player.lastHit, enemy.lastHit);
+BattlePhase playAttackTurn(Player& hero, Enemy& monster) {
+    const Blows blows = rollBlows(hero, monster, game().dice);
+    hero.lastHit = blows.hero;
+    monster.lastHit = blows.monster;
+    hero.lastHit = gradedAmount(runTimingBar(), hero.lastHit);
+    const TurnEnd end = exchangeBlows(hero, monster, hero.lastHit, monster.lastHit);
     writeText("You did: ");
-    writeNumber(player.lastHit);
+    writeNumber(hero.lastHit);
     writeText(" damage to the ");
-    writeText(enemy.name);
+    writeText(monster.name);
     endLine();
     writeText("The ");
-    writeText(enemy.name);
+    writeText(monster.name);
     writeText(" did ");
-    writeNumber(enemy.lastHit);
+    writeNumber(monster.lastHit);
     writeText(" damage to you");
     endLine();
     pauseForEnter();
     return phaseAfter(end);
 }
 
-void playHealTurn() {
-    player.lastHit = game().dice().roll(player.minDamage, player.maxDamage);
-    player.lastHit = gradedAmount(runTimingBar(), player.lastHit);
-    player.health = healedHealth(player.health, player.lastHit, player.maxHealth);
+void playHealTurn(Player& hero) {
+    hero.lastHit = game().dice.roll(hero.minDamage, hero.maxDamage);
+    hero.lastHit = gradedAmount(runTimingBar(), hero.lastHit);
+    hero.health = healedHealth(hero.health, hero.lastHit, hero.maxHealth);
     writeText("You healed: ");
-    writeNumber(player.lastHit);
+    writeNumber(hero.lastHit);
     writeText(" damage");
     endLine();
     pauseForEnter();
@@ -114,30 +113,31 @@ void playHealTurn() {
 
 }  // namespace
 
-std::string runBattle(std::int32_t minLevel, std::int32_t maxLevel) {
-    setHeroDamageRange();
-    generateEnemy(minLevel, maxLevel);
+BattleResult runBattle(Player& hero, Enemy& monster, std::int32_t minLevel, std::int32_t maxLevel) {
+    setHeroDamageRange(hero);
+    monster = generateEnemy(minLevel, maxLevel, hero, monster.lastHit);
     BattlePhase phase = BattlePhase::Main;
+    bool& inBattle = game().state.inBattle;
     inBattle = true;
-    showIntro();
+    showIntro(monster);
     while (inBattle) {
         if (phase == BattlePhase::Winner) {
-            showVictory();
-            return "won";
+            showVictory(hero, monster);
+            return BattleResult::Won;
         }
         if (phase == BattlePhase::Loser) {
-            showDeath();
-            return "lost";
+            showDeath(hero);
+            return BattleResult::Lost;
         }
-        switch (showTurnScreen()) {
-            case kAttack: phase = playAttackTurn(); break;
-            case kHeal: playHealTurn(); break;
+        switch (showTurnScreen(hero, monster)) {
+            case kAttack: phase = playAttackTurn(hero, monster); break;
+            case kHeal: playHealTurn(hero); break;
             case kFlee: inBattle = false; break;
             case kInstantVictoryChoice: phase = BattlePhase::Winner; break;
             default: break;
         }
     }
-    return "lost";
+    return BattleResult::Lost;
 }
 
 }  // namespace talvoren

@@ -10,9 +10,6 @@
 
 namespace talvoren {
 
-// rollRangeAt with the running game's calendar time, reseeded at every call.
-std::int32_t rollRange(std::int32_t lo, std::int32_t hi);
-
 // The game's own dice: rollRangeAt with `clock`'s calendar second, reseeded
 // at every roll.
 class CalendarDice final : public Dice {

@@ -40,20 +40,20 @@ constexpr std::array<std::string_view, 10> kEncounterLines{
 
 constexpr std::int64_t kFlavourPauseMs = 2000;
 
-}  // namespace
-
 void printWanderingLine() {
-    printLine(kWanderingLines[static_cast<std::size_t>(game().dice().roll(0, 9)) % kWanderingLines.size()]);
+    printLine(kWanderingLines[static_cast<std::size_t>(game().dice.roll(0, 9)) % kWanderingLines.size()]);
 }
 
 void printEncounterLine() {
-    printLine(kEncounterLines[static_cast<std::size_t>(game().dice().roll(0, 9)) % kEncounterLines.size()]);
+    printLine(kEncounterLines[static_cast<std::size_t>(game().dice.roll(0, 9)) % kEncounterLines.size()]);
 }
 
-void generateEnemy(std::int32_t minLevel, std::int32_t maxLevel) {
-    Dice& dice = game().dice();
+}  // namespace
+
+Enemy generateEnemy(std::int32_t minLevel, std::int32_t maxLevel, const Player& hero,
+                    std::int32_t carriedLastHit) {
+    Dice& dice = game().dice;
     const std::int32_t level = dice.roll(minLevel, maxLevel);
-    enemy.level = level;
     clearScreen();
     printWanderingLine();
     game().clock.sleepMs(kFlavourPauseMs);
@@ -61,9 +61,9 @@ void generateEnemy(std::int32_t minLevel, std::int32_t maxLevel) {
     game().clock.sleepMs(kFlavourPauseMs);
 
     const std::int32_t kindDraw = dice.roll(0, 3);
-    const std::int32_t lastHit = enemy.lastHit;
-    enemy = makeMonster(kindDraw, level, player, dice);
-    enemy.lastHit = lastHit;
+    Enemy monster = makeMonster(kindDraw, level, hero, dice);
+    monster.lastHit = carriedLastHit;
+    return monster;
 }
 
 }  // namespace talvoren

@@ -8,12 +8,12 @@
 
 namespace talvoren {
 
-void showVictory() {
+void showVictory(Player& hero, const Enemy& monster) {
     clearScreen();
-    const Victory victory = rollVictory(player, enemy.level, game().dice());
-    if (applyVictory(player, victory)) {
+    const Victory victory = rollVictory(hero, monster.level, game().dice);
+    if (applyVictory(hero, victory)) {
         writeText("You have leveled up to ");
-        writeNumber(player.level);
+        writeNumber(hero.level);
         endLine();
     }
     writeText("You have looted ");
@@ -25,21 +25,21 @@ void showVictory() {
     writeText(" experience");
     endLine();
     pauseForEnter();
-    inBattle = false;
+    game().state.inBattle = false;
 }
 
-void showDeath() {
+void showDeath(Player& hero) {
     clearScreen();
-    const std::int32_t penalty = rollDeathPenalty(player, game().dice());
+    const std::int32_t penalty = rollDeathPenalty(hero, game().dice);
     printLine("You have died");
-    if (applyDeathPenalty(player, penalty)) {
+    if (applyDeathPenalty(hero, penalty)) {
         writeText("You have lost ");
         writeNumber(penalty);
         writeText(" gold");
         endLine();
     }
     pauseForEnter();
-    inBattle = false;
+    game().state.inBattle = false;
 }
 
 }  // namespace talvoren

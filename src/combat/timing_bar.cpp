@@ -4,7 +4,6 @@
 #include <string>
 
 #include "console/game_context.h"
-#include "console/screen.h"
 #include "console/text_kit.h"
 #include "rules/arithmetic.h"
 
@@ -29,24 +28,24 @@ namespace {
 // One frame: the cursor homed, then the whole line, changing colour only
 // where it changes, sent to the screen in one piece.
 void drawFrame(std::int32_t filled) {
-    screenHome();
-    screenWrite("[");
+    homeCursor();
+    writeText("[");
     TextColour current = TextColour::BrightWhite;
     std::string run;
     for (std::int32_t index = 0; index < kBarCells; ++index) {
         const TextColour colour = cellColour(index, filled);
         if (colour != current) {
-            screenWrite(run);
+            writeText(run);
             run.clear();
-            screenColour(colour);
+            setTextColour(colour);
             current = colour;
         }
         run.push_back(cellCharacter(index, filled));
     }
-    screenWrite(run);
-    if (current != TextColour::BrightWhite) screenColour(TextColour::BrightWhite);
-    screenWrite("]\n");
-    screenFlush();
+    writeText(run);
+    if (current != TextColour::BrightWhite) setTextColour(TextColour::BrightWhite);
+    writeText("]\n");
+    flushScreen();
 }
 
 // Keeps key mode for exactly the bar's lifetime, whatever way it is left.
@@ -64,7 +63,7 @@ class HiddenCursorScope {
 public:
     HiddenCursorScope() { game().terminal.setCursorVisible(false); }
     ~HiddenCursorScope() {
-        screenFlush();
+        flushScreen();
         game().terminal.setCursorVisible(true);
     }
     HiddenCursorScope(const HiddenCursorScope&) = delete;
@@ -88,7 +87,7 @@ namespace {
 // turned into a black slab for the rest of the game.
 class BarColoursScope {
 public:
-    BarColoursScope() { screenColour(TextColour::BrightWhite); }
+    BarColoursScope() { setTextColour(TextColour::BrightWhite); }
     ~BarColoursScope() { restore(); }
     BarColoursScope(const BarColoursScope&) = delete;
     BarColoursScope& operator=(const BarColoursScope&) = delete;
@@ -96,7 +95,7 @@ public:
     void restore() {
         if (restored_) return;
         restored_ = true;
-        screenColour(TextColour::Default);
+        setTextColour(TextColour::Default);
     }
 
 private:

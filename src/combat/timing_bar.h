@@ -23,7 +23,8 @@ std::int64_t nextFrameStart(std::int64_t start, std::int64_t framesDrawn, std::i
 
 // Animates the bar on the top line until the space bar is pressed, prints
 // the grade's text under it and returns the grade. Frames follow a steady
-// 50 ms cadence from the bar's start. Leaves the colour at bright white.
+// 50 ms cadence from the bar's start. Leaves the terminal's own default
+// colour in force, however the bar is left.
 Grade runTimingBar();
 
 }  // namespace talvoren

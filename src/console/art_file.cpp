@@ -175,7 +175,8 @@ void streamPicture(ReadableFile& file) {
     out.reserve(block.size());
     bool heldCarriageReturn = false;
     char last = '\n';
-    const bool console = screenOnTerminal();
+    ScreenWriter& screen = game().screen;
+    const bool console = screen.onTerminal();
     PictureGuard guard(game().terminal.textEncoding());
     for (;;) {
         const std::ptrdiff_t got = file.read(block.data(), block.size());
@@ -184,8 +185,8 @@ void streamPicture(ReadableFile& file) {
         if (!out.empty()) {
             if (console) guard.show(out);
             if (!out.empty()) {
-                screenWriteAsIs(out);
-                screenFlush();
+                screen.writeAsIs(out);
+                screen.flush();
                 last = out.back();
             }
         }
@@ -193,15 +194,15 @@ void streamPicture(ReadableFile& file) {
     if (console) {
         const std::string rest = guard.rest();
         if (!rest.empty()) {
-            screenWriteAsIs(rest);
+            screen.writeAsIs(rest);
             last = rest.back();
         }
     }
     if (heldCarriageReturn) {
         last = console ? '?' : '\r';
-        screenWriteAsIs(std::string_view(&last, 1));
+        screen.writeAsIs(std::string_view(&last, 1));
     }
-    if (last != '\n') screenWriteAsIs("\n");
+    if (last != '\n') screen.writeAsIs("\n");
 }
 
 }  // namespace talvoren

@@ -16,7 +16,7 @@ GameContext::GameContext(Terminal& terminalIn, Clock& clockIn, Files& filesIn, D
       files(filesIn),
       screen(terminalIn),
       input(terminalIn, screen),
-      dice_(&diceIn) {}
+      dice(diceIn) {}
 
 GameContext& game() {
     // A game routine called with no game to play on is a fault of the caller.

@@ -1,6 +1,7 @@
 // Everything one run of the game plays with: its console, clock, files and
-// dice, and the input and screen state kept over them. `main` builds one
-// for the player; each test builds its own, so nothing carries over.
+// dice, the input and screen state kept over them, and the game's own state.
+// `main` builds one for the player; each test builds its own, so nothing
+// carries over.
 #pragma once
 
 #include "console/input.h"
@@ -9,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/terminal.h"
 #include "rules/dice.h"
+#include "rules/records.h"
 
 namespace talvoren {
 
@@ -23,14 +25,11 @@ public:
     Files& files;
     ScreenWriter screen;
     InputSource input;
-
-    // The dice the fights roll.
-    Dice& dice() { return *dice_; }
-    // Makes the fights roll `dice` (which must outlive their use) from now on.
-    void setDice(Dice& dice) { dice_ = &dice; }
-
-private:
-    Dice* dice_;
+    // The dice the fights roll, given for the context's whole life.
+    Dice& dice;
+    // The hero, the monster, the act's progress and the shell's flags, as a
+    // new run finds them until the game changes them.
+    GameState state;
 };
 
 // The context of the game being played. Only valid inside a GameScope.

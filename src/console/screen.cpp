@@ -1,7 +1,5 @@
 #include "console/screen.h"
 
-#include "console/game_context.h"
-
 namespace talvoren {
 
 ScreenWriter::ScreenWriter(Terminal& out) : out_(out) {}
@@ -90,38 +88,6 @@ void ScreenWriter::colour(TextColour colour) {
 void ScreenWriter::lineEndEchoed() {
     release();
     if (RowFitter* fitting = fitter()) fitting->cursorAtRowStart();
-}
-
-void screenWrite(std::string_view text) {
-    game().screen.write(text);
-}
-
-void screenWriteAsIs(std::string_view text) {
-    game().screen.writeAsIs(text);
-}
-
-bool screenOnTerminal() {
-    return game().screen.onTerminal();
-}
-
-void screenRule(std::string_view rule) {
-    game().screen.rule(rule);
-}
-
-void screenFlush() {
-    game().screen.flush();
-}
-
-void screenClear() {
-    game().screen.clear();
-}
-
-void screenHome() {
-    game().screen.home();
-}
-
-void screenColour(TextColour colour) {
-    game().screen.colour(colour);
 }
 
 }  // namespace talvoren

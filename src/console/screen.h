@@ -56,14 +56,4 @@ private:
     bool terminal_ = false;            // a terminal, sized or not
 };
 
-// The running game's screen (see GameContext), for the routines that draw.
-void screenWrite(std::string_view text);
-void screenWriteAsIs(std::string_view text);
-bool screenOnTerminal();
-void screenRule(std::string_view rule);
-void screenFlush();
-void screenClear();
-void screenHome();
-void screenColour(TextColour colour);
-
 }  // namespace talvoren

@@ -8,29 +8,41 @@ namespace talvoren {
 const std::string ruleLine = "+" + std::string(118, '-') + "+";
 
 void clearScreen() {
-    screenClear();
+    game().screen.clear();
 }
 
 void writeText(std::string_view text) {
-    screenWrite(text);
+    game().screen.write(text);
 }
 
 void writeNumber(std::int64_t number) {
-    screenWrite(std::to_string(number));
+    game().screen.write(std::to_string(number));
 }
 
 void endLine() {
-    screenWrite("\n");
-    screenFlush();
+    game().screen.write("\n");
+    game().screen.flush();
 }
 
 void printLine(std::string_view text) {
-    screenWrite(text);
+    game().screen.write(text);
     endLine();
 }
 
+void flushScreen() {
+    game().screen.flush();
+}
+
+void homeCursor() {
+    game().screen.home();
+}
+
+void setTextColour(TextColour colour) {
+    game().screen.colour(colour);
+}
+
 void writeRuleLine() {
-    screenRule(ruleLine);
+    game().screen.rule(ruleLine);
 }
 
 void showDialogue(std::string_view speaker, std::string_view text) {

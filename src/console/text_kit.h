@@ -1,11 +1,14 @@
 // The pieces every screen is built from: clearing, the frame line, lines of
-// text, framed speech, the pause and the menu prompt.
+// text, framed speech, the pause and the menu prompt. Game code writes to the
+// screen through these alone; they write to the running game's ScreenWriter.
 #pragma once
 
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
+
+#include "platform/terminal.h"
 
 namespace talvoren {
 
@@ -24,6 +27,12 @@ void writeNumber(std::int64_t number);
 void printLine(std::string_view text);
 // Writes a line end and flushes.
 void endLine();
+// Sends everything written so far to the console.
+void flushScreen();
+// Puts the cursor at the top left, for drawing over the screen in place.
+void homeCursor();
+// Text written from now on has this colour.
+void setTextColour(TextColour colour);
 void writeRuleLine();
 // Speaker's name, a rule, the spoken text, a rule. No clearing, no pause.
 void showDialogue(std::string_view speaker, std::string_view text);

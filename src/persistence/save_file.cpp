@@ -11,10 +11,9 @@
 
 namespace talvoren {
 
-SaveOutcome writeSaveFile() {
-    const Progress progress{actStage, sceneStep, questCounter};
+SaveOutcome writeSaveFile(const Player& hero, const Progress& progress) {
     SaveOutcome outcome =
-        game().files.replace(kSaveFileName, formatSave(player, progress, game().files.lineEnd()));
+        game().files.replace(kSaveFileName, formatSave(hero, progress, game().files.lineEnd()));
     if (!outcome.saved && outcome.reason.empty()) outcome.reason = "Unknown error";
     return outcome;
 }
@@ -23,8 +22,8 @@ std::string saveFailureLine(const SaveOutcome& outcome) {
     return std::string("Unable to save the game to ") + kSaveFileName + ": " + outcome.reason;
 }
 
-void saveGame() {
-    const SaveOutcome outcome = writeSaveFile();
+void saveGame(const Player& hero, const Progress& progress) {
+    const SaveOutcome outcome = writeSaveFile(hero, progress);
     if (outcome.saved) return;
     printLine(saveFailureLine(outcome));
     pauseForEnter();
@@ -61,8 +60,9 @@ void loadGame() {
         pauseForEnter();
         return;
     }
-    if (applySaveLines(*lines, loadedPlayer, loadedProgress)) {
-        currentScreen = code(Screen::ActForLoadedGame);
+    GameState& state = game().state;
+    if (applySaveLines(*lines, state.loadedPlayer, state.loadedProgress)) {
+        state.currentScreen = code(Screen::ActForLoadedGame);
         return;
     }
     printLine(std::string(kSaveFileName) + " holds no saved game that can be continued");

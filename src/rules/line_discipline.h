@@ -20,7 +20,6 @@ public:
     // returns their count: whole lines (ending in LF) in line mode, every key
     // in key mode.
     std::size_t take(char* buffer, std::size_t capacity);
-    bool hasInput() const { return position_ < ready_.size(); }
 
     // Key mode hands over the line being edited as it stands, like a terminal
     // leaving canonical mode.

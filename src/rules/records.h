@@ -1,5 +1,6 @@
-// The game's state: the hero, the monster, the progress of Act 1 and the
-// shell's own flags. All of it is global and lives for the whole run.
+// The game's records: the hero, the monster, the progress of Act 1 and the
+// shell's own flags, gathered in GameState. Types only: the running game's
+// state lives in its context (console/game_context.h), one per run.
 #pragma once
 
 #include <cstdint>
@@ -7,14 +8,22 @@
 
 namespace talvoren {
 
-struct Player {
+// What the hero and a monster share: what the turn screen shows of each, and
+// the last blow struck.
+struct Combatant {
     std::string name;
-    std::int32_t level = 1;
+    std::int32_t level = 0;
     std::int32_t health = 0;
     std::int32_t maxHealth = 0;
     std::int32_t lastHit = 0;
     std::int32_t minDamage = 0;
     std::int32_t maxDamage = 0;
+};
+
+struct Player : Combatant {
+    // A new hero starts at level 1 (an empty monster stays at 0).
+    Player() { level = 1; }
+
     std::int32_t strength = 5;
     std::int32_t intelligence = 5;
     std::int32_t agility = 5;
@@ -25,15 +34,7 @@ struct Player {
     std::int32_t skillPoints = 0;
 };
 
-struct Enemy {
-    std::string name;
-    std::int32_t health = 0;
-    std::int32_t maxHealth = 0;
-    std::int32_t lastHit = 0;
-    std::int32_t minDamage = 0;
-    std::int32_t maxDamage = 0;
-    std::int32_t level = 0;
-};
+struct Enemy : Combatant {};
 
 // The top-level screens by the code `currentScreen` holds.
 enum class Screen : std::int32_t {
@@ -70,29 +71,37 @@ struct Progress {
     std::int32_t questCounter = 0;
 };
 
-extern Player player;
-extern Player loadedPlayer;
-extern Enemy enemy;
+// Everything one run of the game changes, each part as a new run finds it.
+struct GameState {
+    Player player;
+    Player loadedPlayer;  // the hero as a save or the name prompt left it
+    Enemy enemy;          // the monster met last, as its fight ended
 
-extern std::int32_t actStage;
-extern std::int32_t sceneStep;
-extern std::int32_t questCounter;
-extern bool actRunning;
-extern bool inBattle;
-extern bool gateFlag;
-extern Progress loadedProgress;
+    std::int32_t actStage = code(ActStage::RoadToTown);
+    std::int32_t sceneStep = 1;
+    std::int32_t questCounter = 0;
+    bool actRunning = true;
+    bool inBattle = false;
+    bool gateFlag = true;
+    Progress loadedProgress;
 
-extern std::int32_t currentScreen;
-extern bool gameRunning;
-extern bool backstoryEnabled;
-extern bool tutorialEnabled;
+    std::int32_t currentScreen = code(Screen::NotStarted);
+    bool gameRunning = false;
+    bool backstoryEnabled = false;
+    bool tutorialEnabled = false;
 
-// Puts every value back to its value at program load (a fresh run).
-void resetGameState();
+    // The act's progress as a save holds it.
+    Progress progress() const { return {actStage, sceneStep, questCounter}; }
+    void setProgress(const Progress& saved) {
+        actStage = saved.actStage;
+        sceneStep = saved.sceneStep;
+        questCounter = saved.questCounter;
+    }
+};
 
 // The hero's level-based full hit points: trunc((level x 0.25 + 1) x intelligence x 25).
 std::int32_t fullHealth(const Player& hero);
 // Sets the hero's health and its ceiling to fullHealth.
-void restoreHealth();
+void restoreHealth(Player& hero);
 
 }  // namespace talvoren

@@ -1,3 +1,4 @@
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
 #include "rules/arithmetic.h"
@@ -10,22 +11,24 @@ namespace talvoren {
 namespace {
 
 void finishActOne() {
-    const SaveOutcome outcome = writeSaveFile();
+    GameState& state = game().state;
+    const SaveOutcome outcome = writeSaveFile(state.player, state.progress());
     writeRuleLine();
     printLine("You have finished act 1!");
     printLine(outcome.saved ? std::string("All your game data has been saved") : saveFailureLine(outcome));
     writeRuleLine();
     pauseForEnter();
-    actRunning = false;
+    state.actRunning = false;
 }
 
 }  // namespace
 
 void runActOne(std::string name) {
-    player.name = std::move(name);
-    player.maxHealth = saturatingMultiply(player.intelligence, 25);
-    while (actRunning) {
-        switch (static_cast<ActStage>(actStage)) {
+    GameState& state = game().state;
+    state.player.name = std::move(name);
+    state.player.maxHealth = saturatingMultiply(state.player.intelligence, 25);
+    while (state.actRunning) {
+        switch (static_cast<ActStage>(state.actStage)) {
             case ActStage::RoadToTown: playRoadToTown(); break;
             case ActStage::WizardTown: playWizardTown(); break;
             case ActStage::FirstWilderness: playFirstWilderness(); break;
@@ -35,9 +38,7 @@ void runActOne(std::string name) {
             default:
                 // Only a damaged save gets here: the hero starts the act over,
                 // with the walk's fight count from zero like a new hero's.
-                actStage = code(ActStage::RoadToTown);
-                sceneStep = 1;
-                questCounter = 0;
+                state.setProgress(Progress{});
                 break;
         }
     }

@@ -1,3 +1,4 @@
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
 #include "rules/records.h"
@@ -26,11 +27,11 @@ void showMainMenu() {
     printLine("");
     printLine("[99] Exit");
     switch (readMenuChoice()) {
-        case 1: currentScreen = code(Screen::NewGame); break;
-        case 2: currentScreen = code(Screen::Options); break;
+        case 1: game().state.currentScreen = code(Screen::NewGame); break;
+        case 2: game().state.currentScreen = code(Screen::Options); break;
         case 3: showCredits(); break;
         case 4: loadGame(); break;
-        case 99: gameRunning = false; break;
+        case 99: game().state.gameRunning = false; break;
         default: break;
     }
 }

@@ -24,7 +24,7 @@ void tellBackstory() {
         "The old wizard has requested that if anybody will retrieve him a drink from this fountain "
         "will be rewarded.");
     writeText("You, ");
-    writeText(shownName(loadedPlayer.name));
+    writeText(shownName(game().state.loadedPlayer.name));
     writeText(" are very eager to help the wizard and save humanity as a whole");
     endLine();
     printLine(
@@ -39,12 +39,13 @@ void startNewGame() {
     clearScreen();
     showDialogue("Cyrus", "Hello Traveller!\nWhat is your name?\n** SPACES ARE NOT ALLOWED **");
     writeText("> ");
-    loadedPlayer.name = game().input.readWord();
-    if (backstoryEnabled) tellBackstory();
+    GameState& state = game().state;
+    state.loadedPlayer.name = game().input.readWord();
+    if (state.backstoryEnabled) tellBackstory();
     showSpeechScreen("Cyrus",
                      "Dubistrum has been waiting for you!\nHe is in the next town over, about 5 "
                      "miles away.");
-    currentScreen = code(Screen::ActForNewHero);
+    state.currentScreen = code(Screen::ActForNewHero);
 }
 
 }  // namespace talvoren

@@ -1,3 +1,4 @@
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "rules/records.h"
 #include "shell/shell.h"
@@ -5,14 +6,15 @@
 namespace talvoren {
 
 void showOptions() {
+    GameState& state = game().state;
     clearScreen();
-    printLine(backstoryEnabled ? "[1] Disable Backstory" : "[1] Enable Backstory");
-    printLine(tutorialEnabled ? "[2] Disable Tutorial" : "[2] Enable Tutorial");
+    printLine(state.backstoryEnabled ? "[1] Disable Backstory" : "[1] Enable Backstory");
+    printLine(state.tutorialEnabled ? "[2] Disable Tutorial" : "[2] Enable Tutorial");
     printLine("[99] Exit");
     switch (readMenuChoice()) {
-        case 1: backstoryEnabled = !backstoryEnabled; break;
-        case 2: tutorialEnabled = !tutorialEnabled; break;
-        case 99: currentScreen = code(Screen::MainMenu); break;
+        case 1: state.backstoryEnabled = !state.backstoryEnabled; break;
+        case 2: state.tutorialEnabled = !state.tutorialEnabled; break;
+        case 99: state.currentScreen = code(Screen::MainMenu); break;
         default: break;
     }
 }

@@ -2,7 +2,7 @@
 
 #include "console/game_context.h"
 #include "console/input.h"
-#include "console/screen.h"
+#include "console/text_kit.h"
 #include "rules/records.h"
 
 namespace talvoren {
@@ -12,46 +12,52 @@ namespace {
 constexpr int kWindowWidth = 1000;
 constexpr int kWindowHeight = 500;
 
+// Puts the fields a save holds (the name and the numbers) from `saved` on
+// `hero`; health, damage and the last blow stay the hero's own.
+void takeSavedFields(Player& hero, const Player& saved) {
+    hero.name = saved.name;
+    hero.level = saved.level;
+    hero.strength = saved.strength;
+    hero.intelligence = saved.intelligence;
+    hero.agility = saved.agility;
+    hero.gold = saved.gold;
+    hero.experience = saved.experience;
+    hero.experienceToNext = saved.experienceToNext;
+    hero.experienceStep = saved.experienceStep;
+    hero.skillPoints = saved.skillPoints;
+}
+
 void continueLoadedGame() {
-    player.name = loadedPlayer.name;
-    player.level = loadedPlayer.level;
-    player.strength = loadedPlayer.strength;
-    player.intelligence = loadedPlayer.intelligence;
-    player.agility = loadedPlayer.agility;
-    player.gold = loadedPlayer.gold;
-    player.experience = loadedPlayer.experience;
-    player.experienceToNext = loadedPlayer.experienceToNext;
-    player.experienceStep = loadedPlayer.experienceStep;
-    player.skillPoints = loadedPlayer.skillPoints;
-    actStage = loadedProgress.actStage;
-    sceneStep = loadedProgress.sceneStep;
-    questCounter = loadedProgress.questCounter;
-    runActOne(player.name);
+    GameState& state = game().state;
+    takeSavedFields(state.player, state.loadedPlayer);
+    state.setProgress(state.loadedProgress);
+    runActOne(state.player.name);
 }
 
 }  // namespace
 
 void runShell() {
-    currentScreen = code(Screen::MainMenu);
-    gameRunning = true;
-    backstoryEnabled = true;
-    tutorialEnabled = true;
+    GameState& state = game().state;
+    state.currentScreen = code(Screen::MainMenu);
+    state.gameRunning = true;
+    state.backstoryEnabled = true;
+    state.tutorialEnabled = true;
     game().terminal.requestWindowSize(kWindowWidth, kWindowHeight);
     game().terminal.setTitle(kWindowTitle);
-    while (gameRunning) {
-        switch (static_cast<Screen>(currentScreen)) {
+    while (state.gameRunning) {
+        switch (static_cast<Screen>(state.currentScreen)) {
             case Screen::MainMenu: showMainMenu(); break;
             case Screen::NewGame: startNewGame(); break;
             case Screen::Options: showOptions(); break;
             case Screen::ActForNewHero:
-                runActOne(loadedPlayer.name);
-                gameRunning = false;
+                runActOne(state.loadedPlayer.name);
+                state.gameRunning = false;
                 break;
             case Screen::ActForLoadedGame:
                 continueLoadedGame();
-                gameRunning = false;
+                state.gameRunning = false;
                 break;
-            default: gameRunning = false; break;  // no such screen: nothing would ever read
+            default: state.gameRunning = false; break;  // no such screen: nothing would ever read
         }
     }
 }
@@ -62,7 +68,7 @@ int runGame() {
     } catch (const EndOfInput&) {
         // Input is gone: stop here, saving nothing.
     }
-    screenFlush();
+    flushScreen();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "story/hub_menu.h"
 
 #include "character/character_sheet.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
 #include "rules/records.h"
@@ -17,10 +18,10 @@ void printHubOptions() {
 
 void handleHubChoice(std::int32_t choice) {
     switch (choice) {
-        case 10: restoreHealth(); break;
+        case 10: restoreHealth(game().state.player); break;
         case 11: showCharacterStats(); break;
-        case 98: saveGame(); break;
-        case 99: actRunning = false; break;
+        case 98: saveGame(game().state.player, game().state.progress()); break;
+        case 99: game().state.actRunning = false; break;
         default: break;
     }
 }

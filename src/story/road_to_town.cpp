@@ -1,5 +1,6 @@
 #include "character/character_sheet.h"
 #include "combat/battle.h"
+#include "console/game_context.h"
 #include "console/shown_name.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
@@ -17,71 +18,76 @@ constexpr std::int32_t kWalkFights = 5;
 constexpr std::int32_t kGateLevel = 3;
 constexpr const char* kGatekeeper = "Jimmy";
 
-bool fightOnTheRoad() {
-    restoreHealth();
-    return runBattle(kRoadMinLevel, kRoadMaxLevel) == "won";
+// The hero goes into each fight on the road at full health.
+bool fightOnTheRoad(GameState& state) {
+    restoreHealth(state.player);
+    return runBattle(state.player, state.enemy, kRoadMinLevel, kRoadMaxLevel) == BattleResult::Won;
 }
 
 void playNoticeAndFirstFight() {
-    saveGame();
+    GameState& state = game().state;
+    saveGame(state.player, state.progress());
     clearScreen();
     writeRuleLine();
     printLine(":: NOTICE ::\nNext town is about 15 miles away");
     writeRuleLine();
     printLine("You think to your self 'Sure seems like 5 miles...'");
     pauseForEnter();
-    sceneStep = fightOnTheRoad() ? 2 : 1;
+    state.sceneStep = fightOnTheRoad(state) ? 2 : 1;
 }
 
 void playWalk() {
-    saveGame();
+    GameState& state = game().state;
+    saveGame(state.player, state.progress());
     clearScreen();
     printLine("OBJECTIVE: Get to the town about 15 miles away.");
-    printLine(shownName(player.name));
+    printLine(shownName(state.player.name));
     writeRuleLine();
     writeText("Level ");
-    writeNumber(player.level);
+    writeNumber(state.player.level);
     endLine();
     printExperienceLine();
     writeText("Gold ");
-    writeNumber(player.gold);
+    writeNumber(state.player.gold);
     endLine();
     writeRuleLine();
     pauseForEnter();
-    if (fightOnTheRoad()) {
-        questCounter = saturatingAdd(questCounter, 1);
-        if (questCounter >= kWalkFights) sceneStep = 3;
+    if (fightOnTheRoad(state)) {
+        state.questCounter = saturatingAdd(state.questCounter, 1);
+        if (state.questCounter >= kWalkFights) state.sceneStep = 3;
     }
 }
 
 void letIntoTown(bool afterRefusal) {
     showSpeechScreen(kGatekeeper, "You may enter, the wizard is waiting for you");
-    if (afterRefusal) questCounter = 0;
-    gateFlag = true;
-    sceneStep = 1;
-    actStage = code(ActStage::WizardTown);
+    GameState& state = game().state;
+    if (afterRefusal) state.questCounter = 0;
+    state.gateFlag = true;
+    state.sceneStep = 1;
+    state.actStage = code(ActStage::WizardTown);
 }
 
 void playTownGate() {
+    GameState& state = game().state;
     clearScreen();
-    if (gateFlag) {
+    if (state.gateFlag) {
         printLine("You have made it to the town, but are you allowed to enter?");
         writeRuleLine();
         pauseForEnter();
-        if (player.level < kGateLevel) {
+        if (state.player.level < kGateLevel) {
             showSpeechScreen(kGatekeeper,
                              "The wizard said anyone would do, but you are just too pathetic go "
                              "gain some experience\n"
                              "** You must be at least level 3 to enter this town **");
-            gateFlag = false;
-            sceneStep = 2;
+            state.gateFlag = false;
+            state.sceneStep = 2;
         } else {
             letIntoTown(false);
         }
         return;
     }
-    if (player.level < kGateLevel) {
-        sceneStep = 2;
+    if (state.player.level < kGateLevel) {
+        state.sceneStep = 2;
         return;
     }
     letIntoTown(true);
@@ -90,12 +96,13 @@ void playTownGate() {
 }  // namespace
 
 void playRoadToTown() {
-    switch (sceneStep) {
+    GameState& state = game().state;
+    switch (state.sceneStep) {
         case 2: playWalk(); break;
         case 3: playTownGate(); break;
         default:  // step 1, or a step from a damaged save: start the road over
-            if (sceneStep != 1) questCounter = 0;
-            sceneStep = 1;
+            if (state.sceneStep != 1) state.questCounter = 0;
+            state.sceneStep = 1;
             playNoticeAndFirstFight();
             break;
     }

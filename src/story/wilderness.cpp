@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "combat/battle.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "rules/records.h"
 #include "story/hub_menu.h"
@@ -48,7 +49,9 @@ constexpr Wilderness kSecondWilderness{
 constexpr std::int32_t kContinue = 4;
 
 void playWildernessMenu(const Wilderness& wilderness) {
-    sceneStep = 1;  // the menu serves no other step; this mends a damaged save
+    GameState& state = game().state;
+    Player& hero = state.player;
+    state.sceneStep = 1;  // the menu serves no other step; this mends a damaged save
     clearScreen();
     writeRuleLine();
     printLine("Wilderness :: Objectives :: Fight towards the Fountain of Youth");
@@ -56,23 +59,23 @@ void playWildernessMenu(const Wilderness& wilderness) {
     // Each gate opens only after the one before it.
     bool open = true;
     for (const HuntingArea& area : wilderness.areas) {
-        open = open && player.level >= area.offeredFromLevel;
+        open = open && hero.level >= area.offeredFromLevel;
         if (open) printLine(area.line);
     }
-    const bool canContinue = open && player.level >= wilderness.continueFromLevel;
+    const bool canContinue = open && hero.level >= wilderness.continueFromLevel;
     if (canContinue) printLine("[4] Continue");
     printHubOptions();
 
     const std::int32_t choice = readMenuChoice();
     if (choice >= 1 && choice <= 3) {
         const HuntingArea& area = wilderness.areas[choice - 1];
-        if (player.level >= area.offeredFromLevel) runBattle(area.minLevel, area.maxLevel);
+        if (hero.level >= area.offeredFromLevel) runBattle(hero, state.enemy, area.minLevel, area.maxLevel);
         return;
     }
     if (choice == kContinue) {
         if (canContinue) {
-            sceneStep = 1;
-            actStage = code(wilderness.nextStage);
+            state.sceneStep = 1;
+            state.actStage = code(wilderness.nextStage);
         }
         return;
     }

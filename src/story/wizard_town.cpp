@@ -1,4 +1,5 @@
 #include "character/character_sheet.h"
+#include "console/game_context.h"
 #include "console/text_kit.h"
 #include "persistence/save_file.h"
 #include "rules/records.h"
@@ -9,6 +10,7 @@ namespace talvoren {
 namespace {
 
 void playTownMenu() {
+    GameState& state = game().state;
     clearScreen();
     writeRuleLine();
     printLine("Town :: Objectives :: Speak to the Wizard");
@@ -20,11 +22,11 @@ void playTownMenu() {
     printLine("[98] Save Game");
     printLine("[99] Exit Game");
     switch (readMenuChoice()) {
-        case 1: sceneStep = 2; break;
-        case 2: restoreHealth(); break;
+        case 1: state.sceneStep = 2; break;
+        case 2: restoreHealth(state.player); break;
         case 3: showCharacterStats(); break;
-        case 98: saveGame(); break;
-        case 99: actRunning = false; break;
+        case 98: saveGame(state.player, state.progress()); break;
+        case 99: state.actRunning = false; break;
         default: break;
     }
 }
@@ -36,18 +38,20 @@ void playWizardSpeech() {
     showSpeechScreen(kWizard, "But, I'm too old and frail but you can fix that");
     showSpeechScreen(kWizard, "Fetch me a drink from the fountain of youth to restore my youth");
     showSpeechScreen(kWizard, "If you are successful, I will reward you quite generously");
-    sceneStep = 1;
-    actStage = code(ActStage::FirstWilderness);
+    GameState& state = game().state;
+    state.sceneStep = 1;
+    state.actStage = code(ActStage::FirstWilderness);
 }
 
 }  // namespace
 
 void playWizardTown() {
-    if (sceneStep == 2) {
+    GameState& state = game().state;
+    if (state.sceneStep == 2) {
         playWizardSpeech();
         return;
     }
-    sceneStep = 1;  // also mends a step from a damaged save
+    state.sceneStep = 1;  // also mends a step from a damaged save
     playTownMenu();
 }
 

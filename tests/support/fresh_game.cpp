@@ -1,6 +1,6 @@
 #include "fresh_game.h"
 
-#include "rules/records.h"
+#include <utility>
 
 namespace talvoren::test_support {
 
@@ -13,22 +13,23 @@ std::unique_ptr<FreshGame>& lastStarted() {
 
 }  // namespace
 
-FreshGame::FreshGame(SimulatedMachine& machine) : machine_(machine), dice_(machine) {
+FreshGame::FreshGame(SimulatedMachine& machine, Dice* dice)
+    : machine_(machine), calendarDice_(machine), dice_(dice != nullptr ? *dice : calendarDice_) {
     context_.emplace(machine, machine, machine, dice_);
     scope_.emplace(*context_);
-    resetGameState();
 }
 
 void FreshGame::renewInput() {
-    Dice& dice = context_->dice();
+    GameState state = std::move(context_->state);
     scope_.reset();
-    context_.emplace(machine_, machine_, machine_, dice);
+    context_.emplace(machine_, machine_, machine_, dice_);
+    context_->state = std::move(state);
     scope_.emplace(*context_);
 }
 
-void startFreshGame(SimulatedMachine& machine) {
+void startFreshGame(SimulatedMachine& machine, Dice* dice) {
     endFreshGame();
-    lastStarted() = std::make_unique<FreshGame>(machine);
+    lastStarted() = std::make_unique<FreshGame>(machine, dice);
 }
 
 void endFreshGame() {

@@ -12,29 +12,37 @@ namespace talvoren::test_support {
 
 // One run of the program on a simulated machine: the game records as a new
 // run finds them, the machine's console, clock and files, its own input and
-// screen, and the calendar dice of its clock. The game plays on it while it
-// lives.
+// screen, and `dice` (which must outlive it), or else the calendar dice of
+// the machine's clock. The game plays on it while it lives.
 class FreshGame {
 public:
-    explicit FreshGame(SimulatedMachine& machine);
+    explicit FreshGame(SimulatedMachine& machine, Dice* dice = nullptr);
     FreshGame(const FreshGame&) = delete;
     FreshGame& operator=(const FreshGame&) = delete;
 
     GameContext& context() { return *context_; }
     // A fresh input and screen on the same machine, as if the console had been
-    // opened anew: the records and the dice in use stay.
+    // opened anew: the game state and the dice in use stay.
     void renewInput();
 
 private:
     SimulatedMachine& machine_;
-    CalendarDice dice_;
+    CalendarDice calendarDice_;
+    Dice& dice_;
     std::optional<GameContext> context_;
     std::optional<GameScope> scope_;
 };
 
-// Starts a FreshGame on `machine` that lasts until the next call (or
-// endFreshGame): the usual start of a test.
-void startFreshGame(SimulatedMachine& machine);
+// The state of the game being played: game().state, for short.
+inline GameState& state() {
+    return game().state;
+}
+
+// Starts a FreshGame on `machine`, rolling `dice` when given, that lasts
+// until the next call (or endFreshGame): the usual start of a test. A test
+// that scripts its fights starts on ScriptedDice of its own and may give
+// that object a new script (by assigning to it) between fights.
+void startFreshGame(SimulatedMachine& machine, Dice* dice = nullptr);
 // Ends the game that startFreshGame started, if any.
 void endFreshGame();
 // renewInput of the game that startFreshGame started: a step of a scene can

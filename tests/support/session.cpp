@@ -27,8 +27,8 @@ int GameSession::play(std::string_view input) {
     return runGame();
 }
 
-void GameSession::restartProgram() {
-    test_support::startFreshGame(console);
+void GameSession::restartProgram(Dice* dice) {
+    test_support::startFreshGame(console, dice);
     console.clearTranscript();
 }
 

@@ -15,6 +15,7 @@
 namespace talvoren::testing {
 
 using test_support::pictureFolder;
+using test_support::state;
 
 class GameSession : public ::testing::Test {
 protected:
@@ -23,8 +24,10 @@ protected:
 
     // Runs the whole game from the main menu on the scripted input; returns the exit status.
     int play(std::string_view input);
-    // Starts a fresh run of the program in the same folder, as after a restart.
-    void restartProgram();
+    // Starts a fresh run of the program in the same folder, as after a
+    // restart, rolling `dice` (which must outlive it) when given, else the
+    // calendar dice of the console's clock.
+    void restartProgram(Dice* dice = nullptr);
     // restartProgram, then play.
     int playAgain(std::string_view input);
     // Copies the four pictures into the session's folder.
