@@ -194,7 +194,7 @@ TEST_F(DiskSave, SymbolicLinksAreFollowedAndStayLinks) {
 
 TEST_F(DiskSave, PipeNamedLikeTheSaveIsNeitherWaitedOnNorWritten) {
     ASSERT_EQ(::mkfifo("save1.txt", 0644), 0);
-    EXPECT_EQ(openForReadingPosix("save1.txt"), nullptr);
+    EXPECT_EQ(nativeFileSystem().openForReading("save1.txt"), nullptr);
     EXPECT_EQ(saveOnDisk("save1.txt", kAnaSave).reason, "Not a regular file");
 }
 

@@ -377,4 +377,43 @@ std::string SimulatedFileSystem::reasonText(const FileError& error) const {
     return "Input/output error";
 }
 
+namespace {
+
+class ReadableCopy final : public ReadableFile {
+public:
+    explicit ReadableCopy(std::string bytes) : bytes_(std::move(bytes)) {}
+
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        const std::size_t count = std::min(capacity, bytes_.size() - at_);
+        std::copy_n(bytes_.data() + at_, count, buffer);
+        at_ += count;
+        return static_cast<std::ptrdiff_t>(count);
+    }
+
+private:
+    std::string bytes_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadableFile> SimulatedFileSystem::openForReading(const std::string& path) {
+    std::string next = path;
+    for (int hops = 0; hops <= kMostLinks; ++hops) {
+        std::string folder;
+        std::string name;
+        splitPath(next, folder, name);
+        std::string resolved;
+        if (resolveFolder(folder, resolved)) return nullptr;
+        const Node* node = find(childOf(resolved, name));
+        if (node == nullptr) return nullptr;
+        if (node->kind != EntryKind::link) {
+            if (node->kind != EntryKind::regular || !allows(*node, 0400, 0004)) return nullptr;
+            return std::make_unique<ReadableCopy>(node->bytes);
+        }
+        next = joinPath(resolved, node->bytes);
+    }
+    return nullptr;
+}
+
 }  // namespace talvoren

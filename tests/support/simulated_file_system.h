@@ -58,6 +58,8 @@ public:
     std::uint64_t freshNumber() override { return ++drawn_; }
     std::string reasonText(const FileError& error) const override;
     bool hasSeparateStore() const override { return separateStore_; }
+    // Follows links; null for anything but a regular file the player may read.
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
 
 private:
     friend class SimulatedFolder;
