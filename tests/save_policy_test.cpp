@@ -293,6 +293,20 @@ TEST_F(SavePolicy, CleanUpTakesAboutATenthOfASecondAndTheNextSaveGoesOn) {
     EXPECT_EQ(disk.listing("/home/player"), held + "save1.txt ");
 }
 
+// More leftovers than one clean-up keeps in mind, all held by running
+// games: the next save goes on past them to the one a crash left.
+TEST_F(SavePolicy, CleanUpGoesOnPastThousandsOfHeldLeftovers) {
+    const std::string mark = ".save1.txt.tvtmp-player-";
+    for (int held = 10000; held < 14096; ++held) {
+        disk.addFile(mark + "h" + std::to_string(held), "being written");
+        disk.holdLock(mark + "h" + std::to_string(held));
+    }
+    disk.addFile(mark + "zzzzzz", "left by a crash");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_EQ(save("save1.txt"), "saved");
+    EXPECT_FALSE(disk.contents(mark + "zzzzzz"));
+}
+
 TEST_F(SavePolicy, SaveKeptInAStoreOfItsOwnCountsOnlyOnceTheStoreHoldsIt) {
     disk.keepSeparateStore();
     disk.addFile("save1.txt", kOld);
