@@ -241,6 +241,11 @@ void SimulatedFileSystem::setMode(const std::string& path, unsigned mode) {
     find(absolute(path))->mode = mode;
 }
 
+void SimulatedFileSystem::rename(const std::string& from, const std::string& to) {
+    names_[absolute(to)] = names_.at(absolute(from));
+    names_.erase(absolute(from));
+}
+
 void SimulatedFileSystem::holdLock(const std::string& path) {
     find(absolute(path))->lockedByOther = true;
 }

@@ -29,6 +29,8 @@ public:
     void addLink(const std::string& path, const std::string& target, const std::string& owner = "player");
     void addPipe(const std::string& path);
     void setMode(const std::string& path, unsigned mode);
+    // Another program renames `from` over `to`.
+    void rename(const std::string& from, const std::string& to);
     // Another running game holds the file's lock, as while it writes it.
     void holdLock(const std::string& path);
     // The game runs as `user`; "root" passes every permission check.
