@@ -75,6 +75,18 @@ std::string runInChild(bool becomePlayer, const std::function<std::string()>& wo
 
 constexpr uid_t kNobody = 65534;
 
+// The names in a folder, sorted, each followed by a space: to see that no
+// temporary file stays behind.
+std::string listingOf(const std::filesystem::path& where) {
+    std::set<std::string> sorted;
+    for (const auto& entry : std::filesystem::directory_iterator(where)) {
+        sorted.insert(entry.path().filename().string());
+    }
+    std::string names;
+    for (const std::string& name : sorted) names += name + " ";
+    return names;
+}
+
 std::string outcomeOf(const SaveOutcome& outcome) {
     return outcome.saved ? "saved" : outcome.reason;
 }
@@ -123,6 +135,10 @@ public:
         ::flock(held_.back(), LOCK_EX | LOCK_NB);
     }
     void rename(const std::string& from, const std::string& to) { std::filesystem::rename(at(from), at(to)); }
+    void addHardLink(const std::string& path, const std::string& target) {
+        std::filesystem::remove(at(path));
+        std::filesystem::create_hard_link(at(target), at(path));
+    }
     std::string full(const std::string& path) const { return at(path).string(); }
     std::optional<std::string> contents(const std::string& path) const {
         if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(at(path)))) return std::nullopt;
@@ -139,15 +155,7 @@ public:
         if (::lstat(at(path).c_str(), &info) != 0) return {};
         return info.st_uid == uidOf("player") ? "player" : info.st_uid == 0 ? "root" : "another user";
     }
-    std::string listing(const std::string& folder = "") const {
-        std::set<std::string> sorted;
-        for (const auto& entry : std::filesystem::directory_iterator(at(folder))) {
-            sorted.insert(entry.path().filename().string());
-        }
-        std::string names;
-        for (const std::string& name : sorted) names += name + " ";
-        return names;
-    }
+    std::string listing(const std::string& folder = "") const { return listingOf(at(folder)); }
     // Root's saves are made as we are; the player's, as nobody where we are root.
     std::string save(const std::string& path, std::string_view contents, const std::string& user = "player") {
         const std::string where = full(path);
@@ -191,41 +199,17 @@ INSTANTIATE_TYPED_TEST_SUITE_P(RealDisk, SaveRules, RealDisk);
 
 class DiskSave : public GameSession {
 protected:
-    // Names in the folder, to see that no temporary file stays behind.
-    std::string listing(const std::filesystem::path& where) const {
-        std::set<std::string> sorted;
-        for (const auto& entry : std::filesystem::directory_iterator(where)) {
-            sorted.insert(entry.path().filename().string());
-        }
-        std::string names;
-        for (const std::string& name : sorted) names += name + " ";
-        return names;
-    }
     // Runs `work` as the player: in a child process that is the user nobody
     // when we are root. Returns what `work` returned, or why the child failed.
     std::string asPlayer(const std::function<std::string()>& work) {
         ::chmod(folder.c_str(), 0755);
-        return inChild(true, work);
+        return runInChild(true, work);
     }
-    static std::string inChild(bool becomePlayer, const std::function<std::string()>& work) {
-        return runInChild(becomePlayer, work);
-    }
-    // The save as the player makes it: "saved" or the failure's reason.
-    std::string saveAsPlayer(const std::string& path, const std::string& contents) {
-        return asPlayer([&] { return outcomeText(saveOnDisk(path, contents)); });
-    }
-    static std::string outcomeText(const SaveOutcome& outcome) {
-        return outcome.saved ? "saved" : outcome.reason;
-    }
-    // Hands a file to the player that saveAsPlayer plays.
+    // Hands a file to the player that asPlayer plays.
     static void giveToPlayer(const std::filesystem::path& path) {
         if (::geteuid() == 0) {
             ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
         }
-    }
-    static mode_t modeOf(const std::string& path) {
-        struct stat info {};
-        return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
     }
 };
 
@@ -242,18 +226,18 @@ TEST_F(DiskSave, FileSizeLimitFailsTheSaveWithoutEndingTheGame) {
     for (const bool inPlace : {false, true}) {
         SCOPED_TRACE(inPlace ? "in place" : "by rename");
         const std::string save = inPlace ? "closed/save1.txt" : "save1.txt";
-        const std::string said = inChild(inPlace, [&] {
+        const std::string said = runInChild(inPlace, [&] {
             rlimit tight{};
             tight.rlim_cur = 16;
             tight.rlim_max = 16;
             if (::setrlimit(RLIMIT_FSIZE, &tight) != 0) return std::string("no limit");
-            return outcomeText(saveOnDisk(save, std::string(4096, 'z')));
+            return outcomeOf(saveOnDisk(save, std::string(4096, 'z')));
         });
         EXPECT_EQ(said, "File too large");
         EXPECT_EQ(readFile(save), "old save");
     }
-    EXPECT_EQ(listing(folder / "closed"), "save1.txt ");
-    EXPECT_EQ(listing(folder), "closed save1.txt ");
+    EXPECT_EQ(listingOf(folder / "closed"), "save1.txt ");
+    EXPECT_EQ(listingOf(folder), "closed save1.txt ");
     ::chmod((folder / "closed").c_str(), 0755);
 }
 
@@ -271,9 +255,10 @@ TEST_F(DiskSave, FullDiskKeepsTheOldSaveAndSaysWhy) {
     while (filler >= 0 && ::write(filler, block.data(), block.size()) > 0) {
     }
     ::close(filler);
-    const std::string said = saveAsPlayer("disk/save1.txt", std::string(8192, 'n'));
+    const std::string said =
+        asPlayer([&] { return outcomeOf(saveOnDisk("disk/save1.txt", std::string(8192, 'n'))); });
     const std::string left = readFile("disk/save1.txt");
-    const std::string names = listing(disk);
+    const std::string names = listingOf(disk);
     ::umount(disk.c_str());
     EXPECT_EQ(said, "No space left on device");
     EXPECT_EQ(left, kAnaSave);
@@ -297,34 +282,6 @@ protected:
         return asThePlayer ? asPlayer(work) : work();
     }
 };
-
-// A hard link to the player's notes put in the save's place just before
-// an in-place rewrite, which only a real disk can make (the symbolic link
-// and the renamed file are rows of save_rules.h).
-TEST_F(HostileFolder, InPlaceRewriteNeverWritesAHardLinkSwappedInAfterTheCheck) {
-    const std::filesystem::path mine = playersFolder("mine");
-    const std::string save = (mine / "save1.txt").string();
-    writeFile("notes.txt", "my notes");
-    giveToPlayer(folder / "notes.txt");
-    for (const bool asThePlayer : {false, true}) {
-        SCOPED_TRACE(asThePlayer ? "as the player" : "as we are");
-        writeFile("mine/save1.txt", kAnaSave);
-        giveToPlayer(save);
-        const std::string said = run(asThePlayer, [&] {
-            FaultyFileSystem disk(nativeFileSystem());
-            disk.fail(FileStep::createLocked, FileProblem::accessDenied, "Permission denied");
-            disk.before(FileStep::openExisting, [&] {
-                std::filesystem::remove(save);
-                std::filesystem::create_hard_link(folder / "notes.txt", save);
-            });
-            return outcomeText(replaceFile(disk, save, "a new save"));
-        });
-        EXPECT_EQ(said, "The file was replaced during the save");
-        EXPECT_EQ(readFile("notes.txt"), "my notes");
-        EXPECT_EQ(listing(mine), "save1.txt ");
-        std::filesystem::remove(save);
-    }
-}
 
 // Each save spends about 100 ms at most on leftovers: 1,000 take one save
 // on an idle machine and a few on a busy one, each going on from the last.
@@ -354,10 +311,10 @@ TEST_F(HostileFolder, ThousandLeftoversOfCrashedGamesGoWithinAFewSaves) {
         }
         EXPECT_EQ(run(asThePlayer,
                       [&] {
-                          for (int saves = 0; saves < 30 && listing(mine) != kept; ++saves) {
+                          for (int saves = 0; saves < 30 && listingOf(mine) != kept; ++saves) {
                               if (!saveOnDisk(save, kAnaSave).saved) return std::string("not saved");
                           }
-                          return listing(mine);
+                          return listingOf(mine);
                       }),
                   kept);
         ::close(held);
@@ -416,7 +373,7 @@ TEST_F(HostileFolder, ManyMarkedNamesOfAnotherUserHideNoLeftoverOfThePlayers) {
         if (asThePlayer) giveToPlayer(mine / (".save1.txt.tvtmp-" + player + "-" + letters));
     }
     const std::string save = (mine / "save1.txt").string();
-    EXPECT_EQ(run(asThePlayer, [&] { return outcomeText(saveOnDisk(save, kAnaSave)); }), "saved");
+    EXPECT_EQ(run(asThePlayer, [&] { return outcomeOf(saveOnDisk(save, kAnaSave)); }), "saved");
     const auto names = std::distance(std::filesystem::directory_iterator(mine), {});
     EXPECT_EQ(names, 12'001);
     EXPECT_FALSE(std::filesystem::exists(mine / (".save1.txt.tvtmp-" + player + "-aaaaaa")));
@@ -443,37 +400,8 @@ TEST_F(HostileFolder, TwentyGigabyteSaveWithoutLineEndsIsNeitherLoadedNorRewritt
     // Nor is it copied into memory to be rewritten in place.
     FaultyFileSystem disk(nativeFileSystem());
     disk.fail(FileStep::createLocked, FileProblem::accessDenied, "Permission denied");
-    EXPECT_EQ(outcomeText(replaceFile(disk, "save1.txt", kAnaSave)), "File too large");
+    EXPECT_EQ(outcomeOf(replaceFile(disk, "save1.txt", kAnaSave)), "File too large");
     EXPECT_EQ(std::filesystem::file_size(folder / "save1.txt"), 20ULL << 30);
-}
-
-TEST_F(HostileFolder, EightBitControlsOfALoadedNameNeverReachTheTerminal) {
-    addPictures();
-    // "Zoë", then CSI as UTF-8's C1 control and as a single byte, and a BEL.
-    const std::string name =
-        "Zo\xc3\xab\xc2\x9b"
-        "31m\x9b"
-        "0;t\x07";
-    const std::string save = saveText(name, 1, 5, 5, 5, 0, 0, 25, 50, 0, 2, 1, 0);
-    writeFile("save1.txt", save);
-    for (const auto& [encoding, shown] :
-         {std::pair<TextEncoding, std::string>{TextEncoding::utf8, "Zo\xc3\xab?31m?0;t?"},
-          {TextEncoding::eightBit, "Zo\xc3\xab\xc2?31m?0;t?"}}) {
-        for (const bool asThePlayer : {false, true}) {
-            const std::string walk = run(asThePlayer, [this, encoding = encoding] {
-                restartProgram();
-                console.setTextEncoding(encoding);
-                play("4\n\n\n1\n");
-                return transcript();
-            });
-            EXPECT_NE(walk.find("OBJECTIVE: Get to the town about 15 miles away.\n" + shown + "\n"),
-                      std::string::npos)
-                << walk;
-            EXPECT_EQ(walk.find('\x9b'), std::string::npos);
-            EXPECT_EQ(walk.find('\x07'), std::string::npos);
-        }
-    }
-    EXPECT_EQ(readFile("save1.txt"), save);  // the file keeps the name's bytes
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ public:
     void setMode(const std::string& path, unsigned mode) { disk_.setMode(path, mode); }
     void holdLock(const std::string& path) { disk_.holdLock(path); }
     void rename(const std::string& from, const std::string& to) { disk_.rename(from, to); }
+    void addHardLink(const std::string& path, const std::string& target) { disk_.addHardLink(path, target); }
     std::string full(const std::string& path) const { return "/home/player/" + path; }
     std::optional<std::string> contents(const std::string& path) const { return disk_.contents(path); }
     bool isLink(const std::string& path) const { return disk_.isLink(path); }

@@ -1,8 +1,8 @@
 // The save's rules, each scenario written once and tried on every disk the
 // suite has: the simulated one everywhere (save_policy_test.cpp) and the real
 // one where the suite runs on POSIX (disk_save_test.cpp). A disk gives:
-//   addFolder/addFile/addLink/addPipe(path, ..., owner), setMode, holdLock,
-//   rename: things as a test needs them, paths from the player's folder;
+//   addFolder/addFile/addLink/addPipe(path, ..., owner), addHardLink, setMode,
+//   holdLock, rename: things as a test needs them, paths from the player's folder;
 //   owners are "player", "root", or another user ("mallory", "ana");
 //   full(path): the path from anywhere; contents, isLink, mode, owner,
 //   listing(folder): what is there, no link followed;
@@ -162,31 +162,30 @@ TYPED_TEST_P(SaveRules, FolderClosedToNewFilesTakesTheSaveInPlace) {
     EXPECT_EQ(disk.contents("closed/save1.txt"), kOldSave);
 }
 
-// Just before an in-place rewrite opens the save, a link or another file
-// takes its name: the save fails and neither is written.
+// Just before an in-place rewrite opens the save, a link to the player's
+// notes or another file takes its name: the save fails and neither is written.
 TYPED_TEST_P(SaveRules, InPlaceRewriteWritesOnlyTheFileItChecked) {
     auto& disk = this->disk_;
-    for (const bool link : {true, false}) {
-        SCOPED_TRACE(link ? "a link to the player's notes" : "another file renamed over it");
+    enum class Swap { symbolicLink, hardLink, renamedFile };
+    for (const Swap swap : {Swap::symbolicLink, Swap::hardLink, Swap::renamedFile}) {
+        SCOPED_TRACE(static_cast<int>(swap));
         disk.clear();
         disk.addFile("notes.txt", "my notes");
         disk.addFile("other.txt", "another file");
         disk.addFolder("closed", 0755);
         disk.addFile("closed/save1.txt", kOldSave);
         disk.setMode("closed", 0555);
-        disk.steps().before(FileStep::openExisting, [&disk, link] {
+        disk.steps().before(FileStep::openExisting, [&disk, swap] {
             disk.setMode("closed", 0755);
-            if (link) {
-                disk.addLink("closed/save1.txt", disk.full("notes.txt"));
-            } else {
-                disk.rename("other.txt", "closed/save1.txt");
-            }
+            if (swap == Swap::symbolicLink) disk.addLink("closed/save1.txt", disk.full("notes.txt"));
+            if (swap == Swap::hardLink) disk.addHardLink("closed/save1.txt", "notes.txt");
+            if (swap == Swap::renamedFile) disk.rename("other.txt", "closed/save1.txt");
             disk.setMode("closed", 0555);
         });
         EXPECT_EQ(disk.save("closed/save1.txt", kNewSave), "The file was replaced during the save");
         EXPECT_EQ(disk.contents("notes.txt"), "my notes");
-        EXPECT_EQ(disk.isLink("closed/save1.txt"), link);
-        if (!link) {
+        EXPECT_EQ(disk.isLink("closed/save1.txt"), swap == Swap::symbolicLink);
+        if (swap == Swap::renamedFile) {
             EXPECT_EQ(disk.contents("closed/save1.txt"), "another file");
         }
         EXPECT_EQ(disk.listing("closed"), "save1.txt ");

@@ -246,6 +246,10 @@ void SimulatedFileSystem::rename(const std::string& from, const std::string& to)
     names_.erase(absolute(from));
 }
 
+void SimulatedFileSystem::addHardLink(const std::string& path, const std::string& target) {
+    names_[absolute(path)] = names_.at(absolute(target));
+}
+
 void SimulatedFileSystem::holdLock(const std::string& path) {
     find(absolute(path))->lockedByOther = true;
 }
