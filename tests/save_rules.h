@@ -121,6 +121,32 @@ TYPED_TEST_P(SaveRules, PlayersLinksAreFollowedAndStayLinks) {
     EXPECT_EQ(disk.save("loop-a", kNewSave), "Too many levels of symbolic links");
 }
 
+TYPED_TEST_P(SaveRules, EveryFailingStepKeepsTheOldSaveLeavesNothingAndSaysWhy) {
+    auto& disk = this->disk_;
+    for (const FileStep step :
+         {FileStep::openFolder, FileStep::look, FileStep::mayWrite, FileStep::createLocked, FileStep::writeAt,
+          FileStep::syncFile, FileStep::rename}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        disk.clear();
+        disk.addFile("save1.txt", kOldSave);
+        disk.steps().fail(step, FileProblem::other, "No space left on device");
+        EXPECT_EQ(disk.save("save1.txt", kNewSave), "No space left on device");
+        EXPECT_EQ(disk.contents("save1.txt"), kOldSave);
+        EXPECT_EQ(disk.listing(), "save1.txt ");
+    }
+    // Steps after the bytes are safe, or only for tidiness, do not fail the save.
+    for (const FileStep step : {FileStep::copyModeAndOwner, FileStep::close, FileStep::syncFolder,
+                                FileStep::list, FileStep::removeIfUnheld}) {
+        SCOPED_TRACE(static_cast<int>(step));
+        disk.clear();
+        disk.addFile("save1.txt", kOldSave);
+        disk.addFile(".save1.txt.tvtmp-Ab3dE9", "left by a crash");
+        disk.steps().fail(step, FileProblem::other, "Input/output error");
+        EXPECT_EQ(disk.save("save1.txt", kNewSave), "saved");
+        EXPECT_EQ(disk.contents("save1.txt"), kNewSave);
+    }
+}
+
 TYPED_TEST_P(SaveRules, FolderClosedToNewFilesTakesTheSaveInPlace) {
     auto& disk = this->disk_;
     const auto startOver = [&disk](bool closed) {
@@ -280,6 +306,7 @@ TYPED_TEST_P(SaveRules, GoodSaveRemovesTemporaryFilesCrashesLeftAndNothingElse) 
 }
 
 REGISTER_TYPED_TEST_SUITE_P(SaveRules, ReplacesTheWholeSaveKeepsItsModeAndLeavesOnlyIt,
+                            EveryFailingStepKeepsTheOldSaveLeavesNothingAndSaysWhy,
                             RefusedSavesSayWhyAndChangeNothing, PlayersLinksAreFollowedAndStayLinks,
                             FolderClosedToNewFilesTakesTheSaveInPlace,
                             InPlaceRewriteWritesOnlyTheFileItChecked,
