@@ -126,6 +126,24 @@ TEST_F(ShownNames, ControlBytesOfALoadedNameShowAsQuestionMarks) {
     EXPECT_EQ(transcript().find('\x07'), std::string::npos);
     EXPECT_EQ(readFile("save1.txt"), save);  // the file keeps the bytes as they were
 
+    // Eight-bit controls too ("Zoë", CSI as UTF-8 and as one byte, BEL), as
+    // the console encodes them.
+    for (const auto& [encoding, shownThere] :
+         {std::pair<TextEncoding, std::string>{TextEncoding::utf8, "Zo\xc3\xab?31m?0;t?"},
+          {TextEncoding::eightBit, "Zo\xc3\xab\xc2?31m?0;t?"}}) {
+        restartProgram();
+        console.setTextEncoding(encoding);
+        writeFile("save1.txt", saveText("Zo\xc3\xab\xc2\x9b"
+                                        "31m\x9b"
+                                        "0;t\x07",
+                                        1, 5, 5, 5, 0, 0, 25, 50, 0, 2, 1, 0));
+        play("4\n\n\n1\n");
+        EXPECT_NE(transcript().find("OBJECTIVE: Get to the town about 15 miles away.\n" + shownThere + "\n"),
+                  std::string::npos)
+            << transcript();
+        EXPECT_EQ(transcript().find('\x9b'), std::string::npos);
+    }
+
     restartProgram();
     state().player.name = "Zo\xc3\xab\t";
     console.type("99\n");

@@ -3,7 +3,7 @@
 // the terminal's key strings through the game's own line discipline. Blocking
 // reads and sleeps suspend the game (Asyncify) and let the page run. The
 // JavaScript half (browser_terminal.js) owns the terminal, the key queue and
-// the IndexedDB folder that keeps the save.
+// the IndexedDB folder that keeps the save (the files' side is browser_files.cpp).
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -15,11 +15,7 @@
 #include <string_view>
 
 #include "platform/ansi_writer.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/posix_files.h"
-#include "platform/save_policy.h"
-#include "platform/terminal.h"
+#include "platform/back_end.h"
 #include "rules/line_discipline.h"
 #include "rules/save_format.h"
 
@@ -63,29 +59,11 @@ EM_JS(void, setDocumentTitle, (const char* title), {
     Module.talvoren.setTitle(UTF8ToString(title));
 });
 
-EM_JS(const char*, installedPictureFolder, (), {
-    return allocateUTF8(Module.talvoren.pictureFolder);
-});
-
-// Copies the save folder into IndexedDB and waits for it. Returns 1 when it
-// is stored, 0 with the browser's reason in `reason` when it is not.
-EM_ASYNC_JS(int, storeSavedFiles, (char* reason, std::size_t capacity), {
-    const problem = await Module.talvoren.storeSaves();
-    if (problem === null) return 1;
-    stringToUTF8(problem, reason, capacity);
-    return 0;
-});
 // clang-format on
-
-std::string takeJsString(const char* text) {
-    std::string copy = text != nullptr ? text : "";
-    std::free(const_cast<char*>(text));
-    return copy;
-}
 
 // The terminal and the clock are one: a pause shows what was written first
 // and echoes keys typed meanwhile.
-class BrowserTerminal final : public Terminal, public Clock {
+class BrowserTerminal final : public Console {
 public:
     void write(std::string_view text) override { out_.write(text); }
 
@@ -181,48 +159,6 @@ private:
     LineDiscipline keys_;
 };
 
-// The page's files live in Emscripten's memory, kept in IndexedDB between
-// visits: a save is made only once IndexedDB holds it, and when the browser
-// refuses, the save policy puts the page's copy back to what IndexedDB still
-// has, so that Load Game finds the same save before and after a reload.
-class BrowserFileSystem final : public PosixFileSystem {
-public:
-    bool hasSeparateStore() const override { return true; }
-
-    FileError commitToStore() override {
-        std::array<char, 512> problem{};
-        if (storeSavedFiles(problem.data(), problem.size()) != 0) return {};
-        refusal_ = "the browser could not store it (" + std::string(problem.data()) + ")";
-        return {FileProblem::other, kStoreRefused};
-    }
-
-    std::string reasonText(const FileError& error) const override {
-        return error.code == kStoreRefused ? refusal_ : PosixFileSystem::reasonText(error);
-    }
-
-private:
-    static constexpr std::int64_t kStoreRefused = -1;  // no errno
-    std::string refusal_;
-};
-
-class BrowserFiles final : public Files {
-public:
-    BrowserFiles() : pictureFolder_(takeJsString(installedPictureFolder())) {}
-
-    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
-        return openForReadingPosix(path);
-    }
-
-    SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFile(nativeFileSystem(), path, contents);
-    }
-
-    std::string dataFolder() override { return pictureFolder_; }
-
-private:
-    std::string pictureFolder_;
-};
-
 BrowserTerminal& browserTerminal() {
     static BrowserTerminal terminal;
     return terminal;
@@ -237,22 +173,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE int talvorenCanBeContinued(const char* bytes, st
     return canBeContinued(splitSaveLines(std::string_view(bytes, size))) ? 1 : 0;
 }
 
-Terminal& nativeTerminal() {
+Console& backEndConsole() {
     return browserTerminal();
-}
-
-Clock& nativeClock() {
-    return browserTerminal();
-}
-
-Files& nativeFiles() {
-    static BrowserFiles files;
-    return files;
-}
-
-FileSystem& nativeFileSystem() {
-    static BrowserFileSystem system;
-    return system;
 }
 
 }  // namespace talvoren

@@ -1,7 +1,7 @@
 // The file system steps a save is made of, one small primitive each, so that
 // the save's rules (save_policy.h) are written once over every system's own
-// calls. Each back end implements them; the tests have a fake that can make
-// any step fail.
+// calls, and the few other things the game asks of a system's files. Each
+// back end implements them; the tests have a fake that can make any step fail.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace talvoren {
 
@@ -156,6 +158,15 @@ public:
     virtual bool hasSeparateStore() const { return false; }
     // Copies the files into that store and waits for it.
     virtual FileError commitToStore() { return {}; }
+
+    // Opens the regular file at `path` for reading, as Files::openForReading promises.
+    virtual std::unique_ptr<ReadableFile> openForReading(const std::string& path) = 0;
+    // Folder of the installed picture files; empty when the game is not installed.
+    virtual std::string dataFolder() { return {}; }
+    // Folder of the running program; empty where the system cannot tell.
+    virtual std::string executableFolder() { return {}; }
+    // Line end of text files on this system.
+    virtual std::string_view lineEnd() const { return "\n"; }
 
     // Where the last clean-up of leftovers stopped when its time ran out, so
     // that the next save goes on from there; kept by the save's rules.

@@ -49,8 +49,4 @@ public:
 // The files of the machine the game was built for.
 Files& nativeFiles();
 
-// Opens a regular file with the C library; null for anything else. For
-// systems without a finer way to open a file.
-std::unique_ptr<ReadableFile> openRegularFileWithStdio(const std::string& path);
-
 }  // namespace talvoren

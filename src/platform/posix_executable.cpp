@@ -1,4 +1,6 @@
-// Where the running program lies, asked of each system in its own way.
+// The POSIX back end's file system: the save's steps of posix_files.h, and
+// where the running program and its installed pictures lie, asked of each
+// system in its own way. (The browser has its own, with no program folder.)
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <sys/types.h>
 #endif
 
+#include "platform/back_end.h"
 #include "platform/posix_files.h"
 
 namespace talvoren {
@@ -50,12 +53,31 @@ std::filesystem::path programPath() {
 #endif
 }
 
-}  // namespace
-
-std::string executableFolderPosix() {
-    const std::filesystem::path program = programPath();
+std::string executableFolderOf(const std::filesystem::path& program) {
     if (program.empty() || !program.is_absolute()) return {};
     return program.parent_path().lexically_normal().string();
+}
+
+class InstalledFileSystem final : public PosixFileSystem {
+public:
+    std::string executableFolder() override { return executableFolderOf(programPath()); }
+
+    // Found relative to the running binary; empty when the binary is not in an installed tree.
+    std::string dataFolder() override {
+        const std::string binaryFolder = executableFolder();
+        if (binaryFolder.empty()) return {};
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::path(binaryFolder) / TALVOREN_DATA_FROM_BINARY;
+        if (!std::filesystem::is_directory(folder, error)) return {};
+        return folder.lexically_normal().string();
+    }
+};
+
+}  // namespace
+
+FileSystem& backEndFileSystem() {
+    static InstalledFileSystem system;
+    return system;
 }
 
 }  // namespace talvoren

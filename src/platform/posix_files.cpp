@@ -12,8 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace talvoren {
 
@@ -431,7 +429,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path) {
+std::unique_ptr<ReadableFile> PosixFileSystem::openForReading(const std::string& path) {
     // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -445,16 +443,4 @@ std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path) {
     return std::make_unique<PosixFile>(fd);
 }
 
-std::string installedDataFolderPosix() {
-#ifdef TALVOREN_DATA_FROM_BINARY
-    const std::string binaryFolder = executableFolderPosix();
-    if (binaryFolder.empty()) return {};
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path(binaryFolder) / TALVOREN_DATA_FROM_BINARY;
-    if (!std::filesystem::is_directory(folder, error)) return {};
-    return folder.lexically_normal().string();
-#else
-    return {};
-#endif
-}
 }  // namespace talvoren

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "platform/files.h"
 
 namespace talvoren {
 
@@ -36,20 +35,11 @@ public:
     std::uint64_t freshNumber() override;
     // strerror's words; "Not a regular file" for a file that is none.
     std::string reasonText(const FileError& error) const override;
+    // Never waits on a pipe or a device: null for anything but a regular file.
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
 
 private:
     LinkLookup lookup_;
 };
-
-// Opens a regular file for reading without waiting on pipes or devices;
-// null for anything else or when it cannot be opened.
-std::unique_ptr<ReadableFile> openForReadingPosix(const std::string& path);
-
-// The installed picture folder, found relative to the running binary;
-// empty when the binary is not in an installed tree.
-std::string installedDataFolderPosix();
-
-// The folder of the running binary; empty where the system cannot tell.
-std::string executableFolderPosix();
 
 }  // namespace talvoren

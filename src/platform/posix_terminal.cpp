@@ -23,11 +23,7 @@
 #include <string>
 
 #include "platform/ansi_writer.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/posix_files.h"
-#include "platform/save_policy.h"
-#include "platform/terminal.h"
+#include "platform/back_end.h"
 
 namespace talvoren {
 
@@ -184,7 +180,7 @@ bool terminalWantsEscapes() {
 }
 
 // The terminal and the clock are one: a pause shows what was written first.
-class PosixTerminal final : public Terminal, public Clock {
+class PosixTerminal final : public Console {
 public:
     PosixTerminal()
         : escapes_(terminalWantsEscapes()),
@@ -367,22 +363,6 @@ private:
     AnsiWriter out_;
 };
 
-class PosixFiles final : public Files {
-public:
-    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
-        return openForReadingPosix(path);
-    }
-    SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFile(system_, path, contents);
-    }
-    std::string dataFolder() override { return installedDataFolderPosix(); }
-    std::string executableFolder() override { return executableFolderPosix(); }
-
-private:
-    // Made with the game's files at start, so that SIGXFSZ is ignored from then on.
-    FileSystem& system_ = nativeFileSystem();
-};
-
 PosixTerminal& posixTerminal() {
     static PosixTerminal terminal;
     return terminal;
@@ -390,22 +370,8 @@ PosixTerminal& posixTerminal() {
 
 }  // namespace
 
-Terminal& nativeTerminal() {
+Console& backEndConsole() {
     return posixTerminal();
-}
-
-Clock& nativeClock() {
-    return posixTerminal();
-}
-
-Files& nativeFiles() {
-    static PosixFiles files;
-    return files;
-}
-
-FileSystem& nativeFileSystem() {
-    static PosixFileSystem system;
-    return system;
 }
 
 }  // namespace talvoren

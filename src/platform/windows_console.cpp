@@ -14,11 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/save_policy.h"
-#include "platform/terminal.h"
-#include "platform/windows_files.h"  // brings <windows.h>, lean and without min/max
+#include "platform/back_end.h"
+#include "platform/windows_text.h"  // brings <windows.h>, lean and without min/max
 
 namespace talvoren {
 
@@ -113,7 +110,7 @@ private:
 };
 
 // The console and the clock are one: a pause shows what was written first.
-class WindowsConsole final : public Terminal, public Clock {
+class WindowsConsole final : public Console {
 public:
     WindowsConsole()
         : out_(::GetStdHandle(STD_OUTPUT_HANDLE)),
@@ -419,19 +416,6 @@ private:
     std::shared_ptr<BackgroundReader> reader_;
 };
 
-class WindowsFiles final : public Files {
-public:
-    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
-        return openForReadingWindows(path);
-    }
-    SaveOutcome replace(const std::string& path, std::string_view contents) override {
-        return replaceFile(nativeFileSystem(), path, contents);
-    }
-    std::string dataFolder() override { return installedDataFolderWindows(); }
-    std::string executableFolder() override { return executableFolderWindows(); }
-    std::string_view lineEnd() const override { return "\r\n"; }
-};
-
 WindowsConsole& windowsConsole() {
     static WindowsConsole console;
     return console;
@@ -439,22 +423,8 @@ WindowsConsole& windowsConsole() {
 
 }  // namespace
 
-Terminal& nativeTerminal() {
+Console& backEndConsole() {
     return windowsConsole();
-}
-
-Clock& nativeClock() {
-    return windowsConsole();
-}
-
-Files& nativeFiles() {
-    static WindowsFiles files;
-    return files;
-}
-
-FileSystem& nativeFileSystem() {
-    static WindowsFileSystem system;
-    return system;
 }
 
 }  // namespace talvoren

@@ -12,20 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace talvoren {
+#include "platform/back_end.h"
 
-std::wstring widenText(std::string_view text, UINT codePage) {
-    if (text.empty() || text.size() > 0x7fffffffU) return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (needed <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    if (::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed) !=
-        needed) {
-        return {};
-    }
-    return wide;
-}
+namespace talvoren {
 
 namespace {
 
@@ -524,7 +513,7 @@ bool isSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-std::wstring executableFolder() {
+std::wstring executableFolderWide() {
     std::vector<wchar_t> name(MAX_PATH);
     for (;;) {
         const DWORD size = static_cast<DWORD>(name.size());
@@ -683,7 +672,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ReadableFile> openForReadingWindows(const std::string& path) {
+std::unique_ptr<ReadableFile> WindowsFileSystem::openForReading(const std::string& path) {
     const std::wstring wide = widenText(path, CP_ACP);
     if (wide.empty()) return nullptr;
     const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -701,8 +690,8 @@ std::unique_ptr<ReadableFile> openForReadingWindows(const std::string& path) {
 // The pictures of an installed game lie at a fixed path from the
 // executable's folder (a game unpacked from an archive keeps them beside
 // talvoren.exe), so the game finds them from any working folder.
-std::string installedDataFolderWindows() {
-    const std::wstring binaryFolder = executableFolder();
+std::string WindowsFileSystem::dataFolder() {
+    const std::wstring binaryFolder = executableFolderWide();
     if (binaryFolder.empty()) return {};
 #ifdef TALVOREN_DATA_FROM_BINARY
     const std::wstring installed = binaryFolder + L"\\" + widenText(TALVOREN_DATA_FROM_BINARY, CP_UTF8);
@@ -714,8 +703,13 @@ std::string installedDataFolderWindows() {
     return {};
 }
 
-std::string executableFolderWindows() {
-    return narrowPath(executableFolder());
+std::string WindowsFileSystem::executableFolder() {
+    return narrowPath(executableFolderWide());
+}
+
+FileSystem& backEndFileSystem() {
+    static WindowsFileSystem system;
+    return system;
 }
 
 }  // namespace talvoren

@@ -1,25 +1,14 @@
 // File system services of the Windows back end.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/file_system.h"
-#include "platform/files.h"
+#include "platform/windows_text.h"  // brings <windows.h>, lean and without min/max
 
 namespace talvoren {
-
-// Narrow text of the game to a wide string; empty when it does not convert.
-std::wstring widenText(std::string_view text, UINT codePage);
 
 // The save's steps over CreateFileW, FlushFileBuffers and MoveFileExW
 // (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), paths in the ANSI
@@ -43,18 +32,15 @@ public:
     std::int64_t steadyMs() override;
     std::uint64_t freshNumber() override;
     std::string reasonText(const FileError& error) const override;
+    // Null for a folder, a pipe, a device or anything else, as told by the
+    // handle opened, never by a look at the path before it.
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
+    // The installed picture folder at its fixed path from talvoren.exe (by
+    // default talvoren.exe's own folder); empty when there is no such folder.
+    std::string dataFolder() override;
+    // The folder of talvoren.exe; empty when unknown.
+    std::string executableFolder() override;
+    std::string_view lineEnd() const override { return "\r\n"; }
 };
-
-// Opens the regular file at `path` for reading; null for a folder, a pipe, a
-// device or anything else, as told by the handle opened, never by a look at
-// the path before it.
-std::unique_ptr<ReadableFile> openForReadingWindows(const std::string& path);
-
-// The installed picture folder at its fixed path from talvoren.exe (by
-// default talvoren.exe's own folder); empty when there is no such folder.
-std::string installedDataFolderWindows();
-
-// The folder of talvoren.exe; empty when unknown.
-std::string executableFolderWindows();
 
 }  // namespace talvoren

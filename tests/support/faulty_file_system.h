@@ -84,6 +84,13 @@ public:
     std::string reasonText(const FileError& error) const override;
     bool hasSeparateStore() const override { return inner_->hasSeparateStore(); }
     FileError commitToStore() override;
+    // Reading and the folders are no steps of a save: they never fail here.
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override {
+        return inner_->openForReading(path);
+    }
+    std::string dataFolder() override { return inner_->dataFolder(); }
+    std::string executableFolder() override { return inner_->executableFolder(); }
+    std::string_view lineEnd() const override { return inner_->lineEnd(); }
 
 private:
     struct Fault {

@@ -241,6 +241,15 @@ void SimulatedFileSystem::setMode(const std::string& path, unsigned mode) {
     find(absolute(path))->mode = mode;
 }
 
+void SimulatedFileSystem::rename(const std::string& from, const std::string& to) {
+    names_[absolute(to)] = names_.at(absolute(from));
+    names_.erase(absolute(from));
+}
+
+void SimulatedFileSystem::addHardLink(const std::string& path, const std::string& target) {
+    names_[absolute(path)] = names_.at(absolute(target));
+}
+
 void SimulatedFileSystem::holdLock(const std::string& path) {
     find(absolute(path))->lockedByOther = true;
 }
@@ -375,6 +384,45 @@ std::string SimulatedFileSystem::reasonText(const FileError& error) const {
     }
     if (error.code == kNotAFolder) return "Not a directory";
     return "Input/output error";
+}
+
+namespace {
+
+class ReadableCopy final : public ReadableFile {
+public:
+    explicit ReadableCopy(std::string bytes) : bytes_(std::move(bytes)) {}
+
+    std::ptrdiff_t read(char* buffer, std::size_t capacity) override {
+        const std::size_t count = std::min(capacity, bytes_.size() - at_);
+        std::copy_n(bytes_.data() + at_, count, buffer);
+        at_ += count;
+        return static_cast<std::ptrdiff_t>(count);
+    }
+
+private:
+    std::string bytes_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<ReadableFile> SimulatedFileSystem::openForReading(const std::string& path) {
+    std::string next = path;
+    for (int hops = 0; hops <= kMostLinks; ++hops) {
+        std::string folder;
+        std::string name;
+        splitPath(next, folder, name);
+        std::string resolved;
+        if (resolveFolder(folder, resolved)) return nullptr;
+        const Node* node = find(childOf(resolved, name));
+        if (node == nullptr) return nullptr;
+        if (node->kind != EntryKind::link) {
+            if (node->kind != EntryKind::regular || !allows(*node, 0400, 0004)) return nullptr;
+            return std::make_unique<ReadableCopy>(node->bytes);
+        }
+        next = joinPath(resolved, node->bytes);
+    }
+    return nullptr;
 }
 
 }  // namespace talvoren

@@ -29,6 +29,9 @@ public:
     void addLink(const std::string& path, const std::string& target, const std::string& owner = "player");
     void addPipe(const std::string& path);
     void setMode(const std::string& path, unsigned mode);
+    // Another program renames `from` over `to`, or gives the file `target` the second name `path`.
+    void rename(const std::string& from, const std::string& to);
+    void addHardLink(const std::string& path, const std::string& target);
     // Another running game holds the file's lock, as while it writes it.
     void holdLock(const std::string& path);
     // The game runs as `user`; "root" passes every permission check.
@@ -58,6 +61,8 @@ public:
     std::uint64_t freshNumber() override { return ++drawn_; }
     std::string reasonText(const FileError& error) const override;
     bool hasSeparateStore() const override { return separateStore_; }
+    // Follows links; null for anything but a regular file the player may read.
+    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
 
 private:
     friend class SimulatedFolder;

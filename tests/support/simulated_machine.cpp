@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/save_policy.h"
+#include "stdio_file.h"
 
 namespace talvoren {
 

@@ -1,8 +1,8 @@
+#include "stdio_file.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
-
-#include "platform/files.h"
 
 namespace talvoren {
 
