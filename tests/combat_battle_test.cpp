@@ -32,8 +32,9 @@ protected:
 
     // A fresh run on a fresh console, with Aldo, a new hero, at full health.
     void startOver() {
-        console = SimulatedMachine();
-        test_support::startFreshGame(console);
+        clock = SimulatedClock();
+        console = SimulatedTerminal(clock);
+        test_support::startFreshGame(console, clock, files);
         player.name = "Aldo";
         player.health = 156;
         player.maxHealth = 156;

@@ -44,7 +44,7 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     EXPECT_THROW(input.readMenuNumber(), EndOfInput);
     EXPECT_THROW(input.readMenuNumber(), EndOfInput);  // and stays ended
 
-    test_support::startFreshGame(console);
+    restartProgram();
     console.type("\n \t Ana Smith\nBo");
     InputSource& words = game().input;
     EXPECT_EQ(words.readWord(), "Ana");
@@ -53,7 +53,7 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     EXPECT_THROW(words.readWord(), EndOfInput);
 
     // A word of 3 MiB keeps its first 1 MiB; the rest of it is dropped, the next word is not.
-    test_support::startFreshGame(console);
+    restartProgram();
     console.type(std::string(1u << 20, 'a') + std::string(2u << 20, 'b') + " Cy\n");
     InputSource& longWords = game().input;
     EXPECT_EQ(longWords.readWord(), std::string(kLongestWord, 'a'));
@@ -101,17 +101,14 @@ TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(std::string("input '") + each.input + "'");
-        SimulatedMachine fresh;
-        test_support::startFreshGame(fresh);
-        fresh.type(each.input);
-        EXPECT_EQ(runGame(), 0);
-        const std::string& text = fresh.transcript();
+        restartProgram();
+        EXPECT_EQ(play(each.input), 0);
+        const std::string& text = console.transcript();
         ASSERT_GE(text.size(), each.endsWith.size());
         EXPECT_EQ(text.substr(text.size() - each.endsWith.size()), each.endsWith);
-        EXPECT_EQ(fresh.unreadInput(), 0u);
+        EXPECT_EQ(console.unreadInput(), 0u);
         EXPECT_FALSE(fileExists("save1.txt"));
     }
-    test_support::startFreshGame(console);
 }
 
 TEST_F(Input, PauseDropsOnlyWhatIsAlreadyTyped) {
@@ -121,7 +118,7 @@ TEST_F(Input, PauseDropsOnlyWhatIsAlreadyTyped) {
     EXPECT_EQ(runGame(), 0);
     // Had the pause waited for the line end to drop it, the next menu would read "9".
     EXPECT_EQ(transcript(), kStartUp + kMainMenu + kCredits + kMainMenu);
-    EXPECT_EQ(console.nowMs(), 1000);
+    EXPECT_EQ(clock.nowMs(), 1000);
     EXPECT_EQ(console.unreadInput(), 0u);
 }
 
@@ -131,7 +128,7 @@ TEST_F(Input, PauseWaitsForOneFreshCharacterAndTakesOnlyThat) {
     EXPECT_EQ(runGame(), 0);
     // The pause skips the line end behind "3", waits, and takes only "x": "2" opens the options.
     EXPECT_EQ(transcript(), kStartUp + kMainMenu + kCredits + kMainMenu + kOptions + kMainMenu);
-    EXPECT_EQ(console.nowMs(), 5000);
+    EXPECT_EQ(clock.nowMs(), 5000);
 }
 
 }  // namespace

@@ -220,7 +220,7 @@ TEST_F(ScreenFit, EightBitControlsInPicturesShowAsQuestionMarksOnAConsole) {
     EXPECT_EQ(transcript(), "caf\xc3\xa9 ?2J ?2J\n");
 
     console.clearTranscript();
-    const std::unique_ptr<ReadableFile> file = console.openForReading("split.txt");  // past a picture's bound
+    const std::unique_ptr<ReadableFile> file = files.openForReading("split.txt");  // past a picture's bound
     ASSERT_NE(file, nullptr);
     streamPicture(*file);
     EXPECT_TRUE(transcript().ends_with("\nyyyyyyyyyyyyyyy?2J\n"))

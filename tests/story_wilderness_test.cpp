@@ -155,7 +155,7 @@ TEST_F(Wilderness, HeroFightsOnWithTheHealthADeathLeftUntilHealing) {
 TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
     for (const Menu* menu : {&kFirst, &kSecond}) {
         SCOPED_TRACE(menu->name);
-        test_support::startFreshGame(console);
+        test_support::startFreshGame(console, clock, files);
         player.name = "Ana";
         player.level = 21;
         player.health = 5;

@@ -13,8 +13,9 @@ std::unique_ptr<FreshGame>& lastStarted() {
 
 }  // namespace
 
-FreshGame::FreshGame(SimulatedMachine& machine) : machine_(machine), dice_(machine) {
-    context_.emplace(machine, machine, machine, dice_);
+FreshGame::FreshGame(Terminal& console, Clock& clock, Files& files)
+    : console_(console), clock_(clock), files_(files), dice_(clock) {
+    context_.emplace(console, clock, files, dice_);
     scope_.emplace(*context_);
     resetGameState();
 }
@@ -22,13 +23,13 @@ FreshGame::FreshGame(SimulatedMachine& machine) : machine_(machine), dice_(machi
 void FreshGame::renewInput() {
     Dice& dice = context_->dice();
     scope_.reset();
-    context_.emplace(machine_, machine_, machine_, dice);
+    context_.emplace(console_, clock_, files_, dice);
     scope_.emplace(*context_);
 }
 
-void startFreshGame(SimulatedMachine& machine) {
+void startFreshGame(Terminal& console, Clock& clock, Files& files) {
     endFreshGame();
-    lastStarted() = std::make_unique<FreshGame>(machine);
+    lastStarted() = std::make_unique<FreshGame>(console, clock, files);
 }
 
 void endFreshGame() {
