@@ -10,6 +10,8 @@
 
 #include "console/text_kit.h"
 #include "fresh_game.h"
+#include "simulated_files.h"
+#include "simulated_terminal.h"
 
 namespace {
 
@@ -25,9 +27,11 @@ std::string longSpeech() {
 }
 
 double microsecondsPerScreen(std::optional<int> width, const std::string& speech) {
-    talvoren::SimulatedMachine console;
+    talvoren::SimulatedClock clock;
+    talvoren::SimulatedTerminal console(clock);
+    talvoren::SimulatedFiles files;
     console.setConsoleWidth(width);
-    talvoren::test_support::FreshGame game(console);
+    talvoren::test_support::FreshGame game(console, clock, files);
     constexpr int kScreens = 2000;
     std::vector<double> batches;
     for (int batch = 0; batch < 7; ++batch) {

@@ -7,7 +7,7 @@
 #include "fresh_game.h"
 #include "harness_support.h"
 #include "shell/shell.h"
-#include "simulated_machine.h"
+#include "simulated_terminal.h"
 
 namespace talvoren::fuzzing {
 namespace {
@@ -25,41 +25,45 @@ constexpr std::int64_t kHour = 60 * 60 * 1000;
 // fight's intro, and Attack: the timing bar is filling.
 constexpr std::string_view kIntoTheBar = "1\nAna\n\n\n\n\n1\n";
 
-void startGame(SimulatedMachine& console, SimulatedMachine::Budget budget) {
-    console.setBudget(budget);
-    test_support::startFreshGame(console);
+void startGame(Machine& machine, SimulatedTerminal::Budget budget) {
+    machine.console.setBudget(budget);
+    test_support::startFreshGame(machine.console, machine.clock, machine.files);
 }
 
 void pauseOutlivesTheClock() {
-    SimulatedMachine console;
-    startGame(console, {0, kHour, 0});
+    Machine machine;
+    SimulatedTerminal& console = machine.console;
+    startGame(machine, {0, kHour, 0});
     console.type("3\n");               // the credits, which wait for Enter
     console.typeAt(10 * kHour, "\n");  // long after the budget
     check(runGame() == 0, "the game did not end with status 0 at the time budget");
     check(console.budgetSpent(), "waiting past the time budget did not spend it");
-    check(console.nowMs() == kHour, "the clock ran on past the budget");
+    check(machine.clock.nowMs() == kHour, "the clock ran on past the budget");
     check(console.unreadInput() == 1, "the late Enter was read");
 }
 
 void timingBarOutlivesTheClock() {
     ScratchFolderScope scratch;
     removeSaveFile();
-    SimulatedMachine console;
-    startGame(console, {0, kHour, 0});
+    Machine machine;
+    SimulatedTerminal& console = machine.console;
+    startGame(machine, {0, kHour, 0});
     console.setInteractive(true);
     console.type(kIntoTheBar);
     console.typeAt(10 * kHour, " ");  // the space comes too late
     check(runGame() == 0, "the game did not end with status 0 in the bar");
     check(console.budgetSpent(), "a bar waiting past the budget did not spend it");
-    check(console.nowMs() >= kHour && console.nowMs() < kHour + 1000, "the bar ran long past the budget");
+    check(machine.clock.nowMs() >= kHour && machine.clock.nowMs() < kHour + 1000,
+          "the bar ran long past the budget");
     check(!console.inKeyMode(), "the bar left the console in key mode");
     check(console.transcript().find("Hit") == std::string::npos, "the bar graded a press it never saw");
     removeSaveFile();
 }
 
 void readsRunOut() {
-    SimulatedMachine console;
-    startGame(console, {4, 0, 0});
+    Machine machine;
+    SimulatedTerminal& console = machine.console;
+    startGame(machine, {4, 0, 0});
     for (int answer = 0; answer < 10; ++answer)
         console.typeAt(answer, "2\n1\n99\n");  // options, over and over
     check(runGame() == 0, "the game did not end with status 0 at the read budget");
@@ -69,8 +73,9 @@ void readsRunOut() {
 }
 
 void noBudgetChangesNothing() {
-    SimulatedMachine console;
-    startGame(console, {});
+    Machine machine;
+    SimulatedTerminal& console = machine.console;
+    startGame(machine, {});
     console.type("3\n\n99\n");
     check(runGame() == 0, "the game did not end with status 0");
     check(!console.budgetSpent(), "a console without a budget spent one");
@@ -78,8 +83,9 @@ void noBudgetChangesNothing() {
 }
 
 void transcriptKeepsItsEnd() {
-    SimulatedMachine console;
-    startGame(console, {0, 0, 100});
+    Machine machine;
+    SimulatedTerminal& console = machine.console;
+    startGame(machine, {0, 0, 100});
     console.type("3\n\n3\n\n3\n\n99\n");
     runGame();
     const std::string& kept = console.transcript();

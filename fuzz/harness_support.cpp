@@ -55,12 +55,12 @@ bool readSaveFile(std::string& contents) {
     return true;
 }
 
-void startFreshGame(SimulatedMachine& console) {
-    console.setBudget({kReadBudget, kVirtualTimeBudgetMs, kTranscriptBudget});
-    test_support::startFreshGame(console);
+void startFreshGame(Machine& machine) {
+    machine.console.setBudget({kReadBudget, kVirtualTimeBudgetMs, kTranscriptBudget});
+    test_support::startFreshGame(machine.console, machine.clock, machine.files);
 }
 
-void require(bool holds, const char* what, const SimulatedMachine* console) {
+void require(bool holds, const char* what, const SimulatedTerminal* console) {
     if (holds) return;
     std::fprintf(stderr, "talvoren fuzz: %s\n", what);
     if (console != nullptr) {
@@ -103,7 +103,7 @@ void requireWellFormedSave(std::string_view contents) {
     require(lineNumber == kSaveLineCount, "a save does not have 14 lines with no line end after the last");
 }
 
-void requireCleanEnd(int status, const SimulatedMachine& console, const std::string* saveBefore) {
+void requireCleanEnd(int status, const SimulatedTerminal& console, const std::string* saveBefore) {
     require(status == 0, "the game ended with a status other than 0", &console);
     require(!console.inKeyMode(), "the game ended with the console still in key mode", &console);
     require(console.colour() == TextColour::Default,

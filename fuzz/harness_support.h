@@ -9,7 +9,8 @@
 #include <string_view>
 
 #include "rules/records.h"
-#include "simulated_machine.h"
+#include "simulated_files.h"
+#include "simulated_terminal.h"
 
 namespace talvoren::fuzzing {
 
@@ -40,12 +41,23 @@ void writeSaveFile(std::string_view contents);
 // The save file's bytes, or nothing when there is no save file.
 bool readSaveFile(std::string& contents);
 
-// Puts the game back to a fresh start on `console`, with the budget set.
-void startFreshGame(SimulatedMachine& console);
+// The simulated console, clock and files that one input is played on.
+struct Machine {
+    Machine() = default;
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    SimulatedClock clock;
+    SimulatedTerminal console{clock};
+    SimulatedFiles files;
+};
+
+// Puts the game back to a fresh start on `machine`, with the budget set.
+void startFreshGame(Machine& machine);
 
 // Stops the process with `what` (and the end of the transcript, when given)
 // when `holds` is false: the fuzzer keeps the input that got here.
-void require(bool holds, const char* what, const SimulatedMachine* console = nullptr);
+void require(bool holds, const char* what, const SimulatedTerminal* console = nullptr);
 
 bool sameHero(const Player& a, const Player& b);
 bool sameProgress(const Progress& a, const Progress& b);
@@ -58,6 +70,6 @@ void requireWellFormedSave(std::string_view contents);
 // to bright white; a save the game wrote is well formed. `saveBefore` is the
 // save file the run started with, if any: the same bytes afterwards are taken
 // as not written by the game.
-void requireCleanEnd(int status, const SimulatedMachine& console, const std::string* saveBefore = nullptr);
+void requireCleanEnd(int status, const SimulatedTerminal& console, const std::string* saveBefore = nullptr);
 
 }  // namespace talvoren::fuzzing

@@ -14,7 +14,7 @@
 #include "rules/arithmetic.h"
 #include "rules/records.h"
 #include "shell/shell.h"
-#include "simulated_machine.h"
+#include "simulated_terminal.h"
 
 namespace talvoren::fuzzing {
 namespace {
@@ -91,8 +91,9 @@ void checkRoundTrip(const std::vector<std::string>& lines) {
 // pieces read the same bytes; it prints nothing for a save it continues, and
 // for any other file says so and waits for Enter.
 void checkLoadGame(std::string_view bytes, const std::vector<std::string>& lines) {
-    SimulatedMachine console;
-    startFreshGame(console);
+    Machine machine;
+    startFreshGame(machine);
+    SimulatedTerminal& console = machine.console;
     writeSaveFile(bytes);
     console.type("\n");
     loadGame();
@@ -109,8 +110,9 @@ void checkLoadGame(std::string_view bytes, const std::vector<std::string>& lines
 }
 
 void playLoadedGame(std::string_view bytes) {
-    SimulatedMachine console;
-    startFreshGame(console);
+    Machine machine;
+    startFreshGame(machine);
+    SimulatedTerminal& console = machine.console;
     writeSaveFile(bytes);
     const std::string before(bytes);
     console.type(kAnswers);

@@ -13,7 +13,7 @@
 #include "persistence/save_file.h"
 #include "rules/records.h"
 #include "shell/shell.h"
-#include "simulated_machine.h"
+#include "simulated_terminal.h"
 
 namespace talvoren::fuzzing {
 namespace {
@@ -22,7 +22,7 @@ constexpr std::int64_t kTypingGapMs = 1000;
 
 // The only save this run can load is one it wrote itself, so the records can
 // never leave the ranges that play produces.
-void requireHonestRecords(const SimulatedMachine& console) {
+void requireHonestRecords(const SimulatedTerminal& console) {
     const GameState& state = game().state;
     const Player& player = state.player;
     require(player.level >= 1, "the hero's level fell below 1", &console);
@@ -38,8 +38,9 @@ void requireHonestRecords(const SimulatedMachine& console) {
 }
 
 void play(std::string_view input, bool typedByPerson) {
-    SimulatedMachine console;
-    startFreshGame(console);
+    Machine machine;
+    startFreshGame(machine);
+    SimulatedTerminal& console = machine.console;
     if (typedByPerson) {
         console.setInteractive(true);
         console.setConsoleWidth(1 + static_cast<int>(input.size() % 97));

@@ -94,7 +94,7 @@ TEST_F(BadInput, GigabyteFileIsStreamedThrough) {
     writeFile("wasp.txt", "");
     std::filesystem::resize_file("wasp.txt", kSize);  // sparse: no disk needed
     console.setBudget({0, 0, 64 * 1024});
-    const std::unique_ptr<ReadableFile> file = console.openForReading("wasp.txt");
+    const std::unique_ptr<ReadableFile> file = files.openForReading("wasp.txt");
     ASSERT_NE(file, nullptr);
     streamPicture(*file);
     EXPECT_EQ(console.outputBytes(), kSize + 1);  // and the line end it lacked

@@ -23,7 +23,7 @@ class TimingBar : public GameSession {
 protected:
     // Runs one bar with the space arriving `afterMs` after its start.
     std::string pressAfter(std::int64_t afterMs) {
-        console.typeAt(console.nowMs() + afterMs, " ");
+        console.typeAt(clock.nowMs() + afterMs, " ");
         return std::string(gradeText(runTimingBar()));
     }
     // The frames of the transcript, each from its cursor home on.
@@ -57,7 +57,7 @@ TEST_F(TimingBar, GradeFollowsTheFillSeenAtThePress) {
     int bars = 0;
     for (const Case& c : cases) {
         console.clearTranscript();
-        const std::int64_t start = console.nowMs();
+        const std::int64_t start = clock.nowMs();
         EXPECT_EQ(pressAfter(c.afterMs), c.grade) << c.afterMs;
         ++bars;
         EXPECT_EQ(count("<home>"), static_cast<std::size_t>(c.frames)) << c.afterMs;
@@ -65,7 +65,7 @@ TEST_F(TimingBar, GradeFollowsTheFillSeenAtThePress) {
         // the wait after the last frame is still kept.
         EXPECT_TRUE(transcript().ends_with("]\n<colour default>" + std::string(c.grade) + "\n"))
             << transcript();
-        EXPECT_EQ(console.nowMs(), start + c.frames * kFrameMs) << c.afterMs;
+        EXPECT_EQ(clock.nowMs(), start + c.frames * kFrameMs) << c.afterMs;
         EXPECT_EQ(console.colour(), TextColour::Default);
         EXPECT_EQ(console.keyModeEntries(), bars);
         EXPECT_FALSE(console.inKeyMode());
@@ -96,7 +96,7 @@ TEST_F(TimingBar, EveryCellClassHasItsColourAndCharacter) {
 }
 
 TEST_F(TimingBar, FramesKeepTheirCadenceFromTheStartOnASlowConsole) {
-    console.sleepMs(1234);  // the bar need not start on a round time
+    clock.sleepMs(1234);  // the bar need not start on a round time
     console.setDrawTime(7);
     console.noteTimes();
     // Drawing a frame takes 7 ms, so the press is seen 7 ms after the frame is drawn.
@@ -137,8 +137,9 @@ TEST_F(TimingBar, WaitingSpaceStopsTheFirstFrameAndLeavesTheRest) {
 
 TEST_F(TimingBar, KeysMashedAfterThePressAreDroppedOnlyForAPerson) {
     for (const bool interactive : {false, true}) {
-        console = SimulatedMachine();
-        test_support::startFreshGame(console);
+        clock = SimulatedClock();
+        console = SimulatedTerminal(clock);
+        test_support::startFreshGame(console, clock, files);
         console.setInteractive(interactive);
         console.typeAt(frameTime(3), "  7\n");  // the press, and keys hit with it
         console.typeAt(5000, "8\n");            // the next answer, typed later

@@ -32,9 +32,10 @@ protected:
 
     // A fresh run on a fresh console, with Aldo, a new hero, at full health.
     void startOver() {
-        console = SimulatedMachine();
+        clock = SimulatedClock();
+        console = SimulatedTerminal(clock);
         dice = ScriptedDice();
-        test_support::startFreshGame(console, &dice);
+        test_support::startFreshGame(console, clock, files, &dice);
         state().player.name = "Aldo";
         state().player.health = 156;
         state().player.maxHealth = 156;

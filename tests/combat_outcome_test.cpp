@@ -19,7 +19,7 @@ class Outcome : public GameSession {
 protected:
     void SetUp() override {
         GameSession::SetUp();
-        test_support::startFreshGame(console, &dice);
+        test_support::startFreshGame(console, clock, files, &dice);
     }
 
     // The dice roll `afterwards` from now on; an Enter waits for the screen's pause.

@@ -85,14 +85,14 @@ using RandomDraw = GameSession;
 
 TEST_F(RandomDraw, ReseedsFromTheCalendarSecondAtEveryCall) {
     // The game's own dice: those of a run started without dice of the test's.
-    console = SimulatedMachine(kFirstSecond);
+    clock = SimulatedClock(kFirstSecond);
     Dice& dice = game().dice;
     const std::int32_t first = dice.roll(0, 1'000'000);
     EXPECT_EQ(first, rollRangeAt(kFirstSecond, 0, 1'000'000));
     EXPECT_EQ(dice.roll(0, 1'000'000), first);
-    console.sleepMs(999);
+    clock.sleepMs(999);
     EXPECT_EQ(dice.roll(0, 1'000'000), first);  // still the same second
-    console.sleepMs(1);
+    clock.sleepMs(1);
     EXPECT_EQ(dice.roll(0, 1'000'000), rollRangeAt(kFirstSecond + 1, 0, 1'000'000));
     EXPECT_NE(dice.roll(0, 1'000'000), first);
 }
@@ -100,7 +100,7 @@ TEST_F(RandomDraw, ReseedsFromTheCalendarSecondAtEveryCall) {
 // Scripted dice that also note the virtual time of every roll.
 class ClockedDice final : public Dice {
 public:
-    ClockedDice(std::vector<std::int32_t> values, const SimulatedMachine& clock)
+    ClockedDice(std::vector<std::int32_t> values, const SimulatedClock& clock)
         : inner_(std::move(values)), clock_(clock) {}
     std::int32_t roll(std::int32_t lo, std::int32_t hi) override {
         rolledAt.push_back(clock_.nowMs());
@@ -111,7 +111,7 @@ public:
 
 private:
     test_support::ScriptedDice inner_;
-    const SimulatedMachine& clock_;
+    const SimulatedClock& clock_;
 };
 
 using Encounter = GameSession;
@@ -128,12 +128,13 @@ TEST_F(Encounter, FlavourLinesTwoSecondsApartThenTheMonster) {
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.shown);
-        console = SimulatedMachine();
+        clock = SimulatedClock();
+        console = SimulatedTerminal(clock);
         console.clearTranscript();
         console.noteTimes();
         // A level-7 Wasp: level, the two lines, the kind, high and low damage, health.
-        ClockedDice dice({7, each.wandering, each.meeting, 2, 45, 40, 115}, console);
-        test_support::startFreshGame(console, &dice);
+        ClockedDice dice({7, each.wandering, each.meeting, 2, 45, 40, 115}, clock);
+        test_support::startFreshGame(console, clock, files, &dice);
         const Enemy monster = generateEnemy(3, 15, Player{}, 9);
         const auto& writes = console.timedWrites();
 
@@ -141,7 +142,7 @@ TEST_F(Encounter, FlavourLinesTwoSecondsApartThenTheMonster) {
         ASSERT_EQ(writes.size(), 4u);
         EXPECT_EQ(writes[0].first, 0);
         EXPECT_EQ(writes[2].first, 2000);
-        EXPECT_EQ(console.nowMs(), 4000);  // the second pause comes after the last line
+        EXPECT_EQ(clock.nowMs(), 4000);  // the second pause comes after the last line
         // The level is rolled from the range given before the lines, the kind after them.
         EXPECT_EQ(dice.ranges()[0], (std::pair<std::int32_t, std::int32_t>{3, 15}));
         EXPECT_EQ(dice.rolledAt[0], 0);

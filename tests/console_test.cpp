@@ -73,7 +73,7 @@ TEST_F(ArtFile, CarriageReturnSplitFromItsLineEndAcrossAReadStillGoes) {
     // no bound of its own.
     const std::string firstLine(64 * 1024 - 1, '#');
     writeFile("big.txt", firstLine + "\r\nend\r\n");
-    const std::unique_ptr<ReadableFile> file = console.openForReading("big.txt");
+    const std::unique_ptr<ReadableFile> file = files.openForReading("big.txt");
     ASSERT_NE(file, nullptr);
     streamPicture(*file);
     EXPECT_EQ(transcript(), firstLine + "\nend\n");

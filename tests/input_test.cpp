@@ -44,7 +44,7 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     EXPECT_THROW(input.readMenuNumber(), EndOfInput);
     EXPECT_THROW(input.readMenuNumber(), EndOfInput);  // and stays ended
 
-    test_support::startFreshGame(console);
+    restartProgram();
     console.type("\n \t Ana Smith\nBo");
     InputSource& words = game().input;
     EXPECT_EQ(words.readWord(), "Ana");
@@ -53,32 +53,37 @@ TEST_F(Input, MenuNumbersReadLikeFormattedIntegers) {
     EXPECT_THROW(words.readWord(), EndOfInput);
 
     // A word of 3 MiB keeps its first 1 MiB; the rest of it is dropped, the next word is not.
-    test_support::startFreshGame(console);
+    restartProgram();
     console.type(std::string(1u << 20, 'a') + std::string(2u << 20, 'b') + " Cy\n");
     InputSource& longWords = game().input;
     EXPECT_EQ(longWords.readWord(), std::string(kLongestWord, 'a'));
     EXPECT_EQ(longWords.readWord(), "Cy");
 }
 
-TEST_F(Input, BadAnswerDropsItsLineAndRedrawsTheMenuOnce) {
-    // Each bad answer would otherwise leave "1" or "2" to open a screen.
-    EXPECT_EQ(play("abc 1\n2147483648 1\n-99999999999 2\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStartUp + menus(4));
-    EXPECT_EQ(state().currentScreen, 1);
-}
-
-TEST_F(Input, SignedNumbersAndTwoAnswersOnOneLine) {
-    // -5 is a number not on the menu, so "+2" on the same line still counts.
-    EXPECT_EQ(play("-5 +2\n1 2\n99\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStartUp + menus(2) + kOptions +
-                                "<clear>[1] Enable Backstory\n[2] Disable Tutorial\n[99] Exit\n> "
-                                "<clear>[1] Enable Backstory\n[2] Enable Tutorial\n[99] Exit\n> " +
-                                kMainMenu);
-}
-
-TEST_F(Input, BareEnterAtAMenuKeepsItWaiting) {
-    EXPECT_EQ(play("\n\n  \n\t\n99\n"), 0);
-    EXPECT_EQ(transcript(), kStartUp + kMainMenu);
+// Answers at the main menu and the screens they lead to.
+TEST_F(Input, AnswersAtTheMainMenu) {
+    struct Case {
+        const char* what;
+        const char* input;
+        std::string shown;
+    };
+    const Case cases[] = {
+        // Each bad answer would otherwise leave "1" or "2" to open a screen.
+        {"a bad answer drops its line and redraws the menu once", "abc 1\n2147483648 1\n-99999999999 2\n99\n",
+         kStartUp + menus(4)},
+        {"a bare Enter keeps the menu waiting", "\n\n  \n\t\n99\n", kStartUp + kMainMenu},
+        // -5 is a number not on the menu, so "+2" on the same line still counts.
+        {"signed numbers, and two answers on one line", "-5 +2\n1 2\n99\n99\n",
+         kStartUp + menus(2) + kOptions + "<clear>[1] Enable Backstory\n[2] Disable Tutorial\n[99] Exit\n> " +
+             "<clear>[1] Enable Backstory\n[2] Enable Tutorial\n[99] Exit\n> " + kMainMenu},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        restartProgram();
+        EXPECT_EQ(play(each.input), 0);
+        EXPECT_EQ(transcript(), each.shown);
+        EXPECT_EQ(state().currentScreen, 1);
+    }
 }
 
 TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
@@ -101,37 +106,47 @@ TEST_F(Input, EndOfInputStopsTheGameWithoutSaving) {
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(std::string("input '") + each.input + "'");
-        SimulatedMachine fresh;
-        test_support::startFreshGame(fresh);
-        fresh.type(each.input);
-        EXPECT_EQ(runGame(), 0);
-        const std::string& text = fresh.transcript();
+        restartProgram();
+        EXPECT_EQ(play(each.input), 0);
+        const std::string& text = console.transcript();
         ASSERT_GE(text.size(), each.endsWith.size());
         EXPECT_EQ(text.substr(text.size() - each.endsWith.size()), each.endsWith);
-        EXPECT_EQ(fresh.unreadInput(), 0u);
+        EXPECT_EQ(console.unreadInput(), 0u);
         EXPECT_FALSE(fileExists("save1.txt"));
     }
-    test_support::startFreshGame(console);
 }
 
-TEST_F(Input, PauseDropsOnlyWhatIsAlreadyTyped) {
-    // The rest of the "3" line is half typed; its line end comes a second later.
-    console.type("3 xyz");
-    console.typeAt(1000, "\n99\n");
-    EXPECT_EQ(runGame(), 0);
-    // Had the pause waited for the line end to drop it, the next menu would read "9".
-    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kCredits + kMainMenu);
-    EXPECT_EQ(console.nowMs(), 1000);
-    EXPECT_EQ(console.unreadInput(), 0u);
-}
-
-TEST_F(Input, PauseWaitsForOneFreshCharacterAndTakesOnlyThat) {
-    console.type("3\n");
-    console.typeAt(5000, "x2\n99\n99\n");
-    EXPECT_EQ(runGame(), 0);
-    // The pause skips the line end behind "3", waits, and takes only "x": "2" opens the options.
-    EXPECT_EQ(transcript(), kStartUp + kMainMenu + kCredits + kMainMenu + kOptions + kMainMenu);
-    EXPECT_EQ(console.nowMs(), 5000);
+// The credits' pause ends on one fresh character: what was already typed
+// behind "3" is dropped, up to its line end, without waiting for more.
+TEST_F(Input, PauseTakesOneFreshCharacter) {
+    struct Case {
+        const char* what;
+        const char* typed;
+        std::int64_t laterMs;
+        const char* typedLater;
+        std::string shown;
+    };
+    const Case cases[] = {
+        // The rest of the "3" line is half typed; its line end comes a second
+        // later. Had the pause waited for it, the next menu would read "9".
+        {"drops only what is already typed", "3 xyz", 1000, "\n99\n",
+         kStartUp + kMainMenu + kCredits + kMainMenu},
+        // The pause skips the line end behind "3", waits, and takes only "x":
+        // "2" opens the options.
+        {"waits for one character and takes only that", "3\n", 5000, "x2\n99\n99\n",
+         kStartUp + kMainMenu + kCredits + kMainMenu + kOptions + kMainMenu},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        clock = SimulatedClock();
+        restartProgram();
+        console.type(each.typed);
+        console.typeAt(each.laterMs, each.typedLater);
+        EXPECT_EQ(runGame(), 0);
+        EXPECT_EQ(transcript(), each.shown);
+        EXPECT_EQ(clock.nowMs(), each.laterMs);
+        EXPECT_EQ(console.unreadInput(), 0u);
+    }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ protected:
         GameSession::SetUp();
         installed = folder / kInstalledFolder;
         std::filesystem::create_directories(installed);
-        console.setInstalledDataFolder(installed.string());
+        files.setInstalledDataFolder(installed.string());
         console.setShowControls(false);
     }
 
@@ -59,7 +59,7 @@ TEST_F(InstalledPictures, WorkingFolderFirstThenInstalledFolderThenTheMessage) {
 TEST_F(InstalledPictures, BesideTheProgramComesBetweenTheWorkingFolderAndTheInstalledOne) {
     const std::filesystem::path program = folder / "build-release";
     std::filesystem::create_directories(program);
-    console.setExecutableFolder(program.string());
+    files.setExecutableFolder(program.string());
     writeFile("build-release/bear.txt", "bear beside the program\n");
     writeFile("build-release/wasp.txt", "wasp beside the program\n");
     writeFile("wasp.txt", "local wasp\n");
@@ -90,7 +90,7 @@ TEST_F(InstalledPictures, OnlyBareNamesOfRealFilesAreLookedUp) {
     // An installed folder that is gone, and none at all, behave alike.
     for (const std::string& gone : {(folder / "missing").string(), std::string()}) {
         console.clearTranscript();
-        console.setInstalledDataFolder(gone);
+        files.setInstalledDataFolder(gone);
         printArtFile("raven.txt");
         EXPECT_EQ(transcript(), "Unable to open file\n") << "installed folder: '" << gone << "'";
     }
@@ -101,7 +101,7 @@ TEST_F(InstalledPictures, OnlyBareNamesOfRealFilesAreLookedUp) {
 TEST_F(InstalledPictures, OversizePicturesArePassedOverForTheNextPlace) {
     const std::filesystem::path program = folder / "bin";
     std::filesystem::create_directories(program);
-    console.setExecutableFolder(program.string());
+    files.setExecutableFolder(program.string());
     std::string lines200;  // 200 lines, 65,536 bytes: the largest picture shown
     for (int row = 1; row < 200; ++row) lines200 += std::string(327, '#') + "\n";
     lines200 += std::string(64 * 1024 - 1 - lines200.size(), '#') + "\n";

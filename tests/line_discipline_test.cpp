@@ -16,40 +16,47 @@ std::string takeAll(LineDiscipline& keys) {
     return taken;
 }
 
-TEST(LineDiscipline, AMenuSeesALineOnlyAfterEnterWithTheSlipsMended) {
-    LineDiscipline keys;
-    EXPECT_EQ(keys.feed("Anx"), "Anx");
-    EXPECT_EQ(takeAll(keys), "") << "nothing before Enter";
-    EXPECT_EQ(keys.feed("\x7f"
-                        "a"),
-              "\b \ba");
-    EXPECT_EQ(keys.feed("\r"), "\n");
-    EXPECT_EQ(takeAll(keys), "Ana\n");
-
-    // Cursor keys, Home and F1 leave no trace; Ctrl-C and Ctrl-D mean nothing.
-    EXPECT_EQ(keys.feed("9\x1b[D\x1b[1;5H\x1bOP\x03\x04"
-                        "8\r"),
-              "98\n");
-    // Escape alone, then a digit: the digit counts.
-    EXPECT_EQ(keys.feed("\x1b"
-                        "1\r"),
-              "1\n");
-    EXPECT_EQ(takeAll(keys), "98\n1\n");
-
-    // A pasted answer of several lines gives them all, in order.
-    keys.feed("3\r\r99\r");
-    EXPECT_EQ(takeAll(keys), "3\n\n99\n");
-}
-
-TEST(LineDiscipline, BackspaceErasesWholeCharactersAndStopsAtTheLineStart) {
-    LineDiscipline keys;
-    EXPECT_EQ(keys.feed("Zo\xc3\xab\x7f\x7f\x7f\x7f"
-                        "B\bx"),
-              "Zo\xc3\xab\b \b\b \b\b \bB\b \bx");
-    EXPECT_EQ(keys.feed("yz\x15"
-                        "Zo\xc3\xab\r"),
-              "yz\b \b\b \b\b \bZo\xc3\xab\n");
-    EXPECT_EQ(takeAll(keys), "Zo\xc3\xab\n");
+// Keys typed at a prompt, what the player sees echoed, and the line a menu
+// then reads.
+TEST(LineDiscipline, EditingKeysEchoAndTheLineAMenuReads) {
+    struct Case {
+        const char* what;
+        std::string keys;
+        std::string echo;
+        std::string taken;
+    };
+    const Case cases[] = {
+        {"nothing before Enter", "Anx", "Anx", ""},
+        {"a slip mended with Delete",
+         "Anx\x7f"
+         "a\r",
+         "Anx\b \ba\n", "Ana\n"},
+        {"cursor keys, Home and F1 leave no trace; Ctrl-C and Ctrl-D mean nothing",
+         "9\x1b[D\x1b[1;5H\x1bOP\x03\x04"
+         "8\r",
+         "98\n", "98\n"},
+        {"Escape alone, then a digit: the digit counts",
+         "\x1b"
+         "1\r",
+         "1\n", "1\n"},
+        {"a pasted answer of several lines gives them all", "3\r\r99\r", "3\n\n99\n", "3\n\n99\n"},
+        {"Backspace erases a whole accented letter and stops at the line start",
+         "Zo\xc3\xab\x7f\x7f\x7f\x7f"
+         "B\bx\r",
+         "Zo\xc3\xab\b \b\b \b\b \bB\b \bx\n", "x\n"},
+        {"a letter of three bytes goes with one Backspace", "a\xe2\x82\xac\x7f\r", "a\xe2\x82\xac\b \b\n",
+         "a\n"},
+        {"Ctrl-U erases the whole line",
+         "xyz\x15"
+         "Zo\xc3\xab\r",
+         "xyz\b \b\b \b\b \bZo\xc3\xab\n", "Zo\xc3\xab\n"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        LineDiscipline keys;
+        EXPECT_EQ(keys.feed(each.keys), each.echo);
+        EXPECT_EQ(takeAll(keys), each.taken);
+    }
 }
 
 TEST(LineDiscipline, KeyModePassesKeysAtOnceAndLeavingItDropsTheRest) {

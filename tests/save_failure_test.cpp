@@ -46,7 +46,7 @@ TEST_F(SaveFailure, EverySavePointSaysWhyAndPlayGoesOn) {
     for (const Case& each : cases) {
         SCOPED_TRACE(each.where);
         restartProgram();
-        console.failSaves("No space left on device");
+        files.failSaves("No space left on device");
         // The road saves by itself; the menus save on 98. Then the pause, then leave.
         const std::string answer = each.stage == 1 ? "" : "98\n";
         playFrom(each.stage, each.step, answer + "\n99\n");
@@ -59,7 +59,7 @@ TEST_F(SaveFailure, EverySavePointSaysWhyAndPlayGoesOn) {
 }
 
 TEST_F(SaveFailure, EndOfTheActSaysWhyInsteadOfClaimingTheSave) {
-    console.failSaves("Read-only file system");
+    files.failSaves("Read-only file system");
     playFrom(6, 1, "\n");
     EXPECT_NE(transcript().find(kRule +
                                 "You have finished act 1!\n"
@@ -72,7 +72,7 @@ TEST_F(SaveFailure, EndOfTheActSaysWhyInsteadOfClaimingTheSave) {
     EXPECT_EQ(readFile("save1.txt"), old);
 
     // With room on the disk again, the same ending saves and says so.
-    console.failSaves("");
+    files.failSaves("");
     restartProgram();
     playFrom(6, 1, "\n");
     EXPECT_EQ(count("All your game data has been saved"), 1u);
@@ -82,7 +82,7 @@ TEST_F(SaveFailure, EndOfTheActSaysWhyInsteadOfClaimingTheSave) {
 
 TEST_F(SaveFailure, SaveThatCannotBeReadWholeLoadsNothing) {
     writeFile("save1.txt", saveText("Ana", 21, 5, 5, 5, 7, 0, 25, 50, 0, 1, 3, 0));
-    console.cutReadsShort("save1.txt", 9);
+    files.cutReadsShort("save1.txt", 9);
     state().currentScreen = 1;
     console.type("\n\n");  // Enter for each pause
     loadGame();
@@ -91,7 +91,7 @@ TEST_F(SaveFailure, SaveThatCannotBeReadWholeLoadsNothing) {
     EXPECT_EQ(state().loadedPlayer.name, "");  // not "Ana", cut short
 
     console.clearTranscript();
-    console.failOpening("save1.txt");
+    files.failOpening("save1.txt");
     loadGame();
     EXPECT_EQ(transcript(), "Unable to open file\n" + kPause);
     EXPECT_EQ(state().currentScreen, 1);
@@ -99,12 +99,12 @@ TEST_F(SaveFailure, SaveThatCannotBeReadWholeLoadsNothing) {
 
 TEST_F(SaveFailure, PictureCutShortShowsWhatWasReadAndEndsTheLine) {
     writeFile("art.txt", "/\\_/\\\n( o.o )\n > ^ <\n");
-    console.cutReadsShort("art.txt", 10);
+    files.cutReadsShort("art.txt", 10);
     printArtFile("art.txt");
     EXPECT_EQ(transcript(), "/\\_/\\\n( o.\n");
 
     console.clearTranscript();
-    console.failOpening("art.txt");
+    files.failOpening("art.txt");
     printArtFile("art.txt");
     EXPECT_EQ(transcript(), "Unable to open file\n");
 }

@@ -1,6 +1,7 @@
 // Screens on a console of any width: the rows a player sees, on an
 // xterm-like terminal and on the Windows console, which wrap differently.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -177,30 +178,35 @@ TEST_F(ScreenFit, PicturesAreCutAtTheConsoleWidth) {
 }
 
 // Pictures come from the working folder first, so a planted one must not
-// drive the terminal: on a console its control bytes show as "?". Piped, the
-// picture passes byte for byte, as it always has.
+// drive the terminal: on a console its control bytes show as "?", and so on
+// a terminal that reports no size (a pseudo-terminal of 0 columns, a serial
+// line): no title, no clear, no CSI. Piped, the picture passes byte for
+// byte, as it always has.
 TEST_F(ScreenFit, ControlBytesInPicturesShowAsQuestionMarksOnAConsole) {
     writeFile("art.txt", "\x1b[2Jgone\r\nbell\a tab\there\rover\x7f\r\nlast\r");
-    console.setConsoleWidth(80);
-    clearScreen();
-    printArtFile("art.txt");
-    EXPECT_EQ(transcript(), "<clear>?[2Jgone\nbell? tab?here?over?\nlast?\n");
-
-    // A terminal that reports no size (a pseudo-terminal of 0 columns, a
-    // serial line) is driven by the same bytes: no title, no clear, no CSI.
-    restartProgram();
-    console.setConsoleWidth(0);
     writeFile("title.txt",
               "\x1b]0;pwned\x07\x1b[2J\x9b"
               "2J caf\xc3\xa9\r\n");
-    printArtFile("art.txt");
-    printArtFile("title.txt");
-    EXPECT_EQ(transcript(), "?[2Jgone\nbell? tab?here?over?\nlast?\n?]0;pwned??[2J?2J caf\xc3\xa9\n");
-
-    restartProgram();
-    console.setConsoleWidth(std::nullopt);  // piped
-    printArtFile("art.txt");
-    EXPECT_EQ(transcript(), "\x1b[2Jgone\nbell\a tab\there\rover\x7f\nlast\r\n");
+    struct Case {
+        const char* what;
+        std::optional<int> width;
+        std::string shown;
+    };
+    const Case cases[] = {
+        {"80 columns", 80, "?[2Jgone\nbell? tab?here?over?\nlast?\n?]0;pwned??[2J?2J caf\xc3\xa9\n"},
+        {"no size", 0, "?[2Jgone\nbell? tab?here?over?\nlast?\n?]0;pwned??[2J?2J caf\xc3\xa9\n"},
+        {"piped", std::nullopt,
+         "\x1b[2Jgone\nbell\a tab\there\rover\x7f\nlast\r\n\x1b]0;pwned\x07\x1b[2J\x9b"
+         "2J caf\xc3\xa9\n"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        restartProgram();
+        console.setConsoleWidth(each.width);
+        printArtFile("art.txt");
+        printArtFile("title.txt");
+        EXPECT_EQ(transcript(), each.shown);
+    }
 }
 
 // On a console that reads UTF-8, a C1 control written as UTF-8 (CSI is C2 9B)
@@ -220,7 +226,7 @@ TEST_F(ScreenFit, EightBitControlsInPicturesShowAsQuestionMarksOnAConsole) {
     EXPECT_EQ(transcript(), "caf\xc3\xa9 ?2J ?2J\n");
 
     console.clearTranscript();
-    const std::unique_ptr<ReadableFile> file = console.openForReading("split.txt");  // past a picture's bound
+    const std::unique_ptr<ReadableFile> file = files.openForReading("split.txt");  // past a picture's bound
     ASSERT_NE(file, nullptr);
     streamPicture(*file);
     EXPECT_TRUE(transcript().ends_with("\nyyyyyyyyyyyyyyy?2J\n"))

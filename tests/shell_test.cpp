@@ -143,7 +143,7 @@ TEST_F(Shell, NameWithABlankKeepsTheFirstWordAndThePauseWaitsForEnter) {
     EXPECT_EQ(count("You, Ana are very eager"), 1u);
     // The backstory pause dropped " Smith" and its line end and waited for the later Enter;
     // input then ended at Cyrus' pause, before the act could save.
-    EXPECT_EQ(console.nowMs(), 2000);
+    EXPECT_EQ(clock.nowMs(), 2000);
     EXPECT_EQ(transcript().substr(transcript().size() - kCyrus.size()), kCyrus);
     EXPECT_FALSE(fileExists("save1.txt"));
 }

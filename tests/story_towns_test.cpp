@@ -28,7 +28,7 @@ class Towns : public GameSession {
 protected:
     void SetUp() override {
         GameSession::SetUp();
-        test_support::startFreshGame(console, &dice_);
+        test_support::startFreshGame(console, clock, files, &dice_);
         state().player.name = "Ana";
     }
 

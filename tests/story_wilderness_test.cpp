@@ -114,7 +114,7 @@ TEST_F(Wilderness, EachAreaFightsMonstersOfTheLevelsItNames) {
         {&kSecond, 1, 21, 25}, {&kSecond, 2, 26, 30}, {&kSecond, 3, 31, 32},
     };
     ScriptedDice dice;
-    test_support::startFreshGame(console, &dice);
+    test_support::startFreshGame(console, clock, files, &dice);
     state().player.name = "Ana";
     state().player.level = 32;
     for (const Case& each : cases) {
@@ -157,7 +157,7 @@ TEST_F(Wilderness, HeroFightsOnWithTheHealthADeathLeftUntilHealing) {
 TEST_F(Wilderness, SheetSaveExitAndUnlistedNumbers) {
     for (const Menu* menu : {&kFirst, &kSecond}) {
         SCOPED_TRACE(menu->name);
-        test_support::startFreshGame(console);
+        test_support::startFreshGame(console, clock, files);
         state().player.name = "Ana";
         state().player.level = 21;
         state().player.health = 5;

@@ -13,23 +13,27 @@ std::unique_ptr<FreshGame>& lastStarted() {
 
 }  // namespace
 
-FreshGame::FreshGame(SimulatedMachine& machine, Dice* dice)
-    : machine_(machine), calendarDice_(machine), dice_(dice != nullptr ? *dice : calendarDice_) {
-    context_.emplace(machine, machine, machine, dice_);
+FreshGame::FreshGame(Terminal& console, Clock& clock, Files& files, Dice* dice)
+    : console_(console),
+      clock_(clock),
+      files_(files),
+      calendarDice_(clock),
+      dice_(dice != nullptr ? *dice : calendarDice_) {
+    context_.emplace(console, clock, files, dice_);
     scope_.emplace(*context_);
 }
 
 void FreshGame::renewInput() {
     GameState state = std::move(context_->state);
     scope_.reset();
-    context_.emplace(machine_, machine_, machine_, dice_);
+    context_.emplace(console_, clock_, files_, dice_);
     context_->state = std::move(state);
     scope_.emplace(*context_);
 }
 
-void startFreshGame(SimulatedMachine& machine, Dice* dice) {
+void startFreshGame(Terminal& console, Clock& clock, Files& files, Dice* dice) {
     endFreshGame();
-    lastStarted() = std::make_unique<FreshGame>(machine, dice);
+    lastStarted() = std::make_unique<FreshGame>(console, clock, files, dice);
 }
 
 void endFreshGame() {

@@ -13,7 +13,7 @@ void GameSession::SetUp() {
     scratch_ = std::make_unique<test_support::ScratchFolder>();
     folder = scratch_->path();
     std::filesystem::current_path(folder);
-    test_support::startFreshGame(console);
+    test_support::startFreshGame(console, clock, files);
 }
 
 void GameSession::TearDown() {
@@ -28,7 +28,7 @@ int GameSession::play(std::string_view input) {
 }
 
 void GameSession::restartProgram(Dice* dice) {
-    test_support::startFreshGame(console, dice);
+    test_support::startFreshGame(console, clock, files, dice);
     console.clearTranscript();
 }
 

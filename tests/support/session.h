@@ -10,7 +10,8 @@
 
 #include "fresh_game.h"
 #include "scratch_folder.h"
-#include "simulated_machine.h"
+#include "simulated_files.h"
+#include "simulated_terminal.h"
 
 namespace talvoren::testing {
 
@@ -39,7 +40,9 @@ protected:
     // How often `needle` occurs in the transcript.
     std::size_t count(std::string_view needle) const;
 
-    SimulatedMachine console;
+    SimulatedClock clock;
+    SimulatedTerminal console{clock};
+    SimulatedFiles files;
     std::filesystem::path folder;
 
 private:

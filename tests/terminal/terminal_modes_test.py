@@ -248,23 +248,17 @@ class SignalsEndTheGame(TerminalCase):
         self.answer("4\r", AREA_PROMPT)
         self.assert_ended_by(number)
 
-    def test_sigint_during_the_bar(self):
-        self.during_the_bar(signal.SIGINT)
-
-    def test_sigterm_during_the_bar(self):
-        self.during_the_bar(signal.SIGTERM)
-
-    def test_sighup_during_the_bar(self):
-        self.during_the_bar(signal.SIGHUP)
-
-    def test_sigquit_during_the_bar(self):
-        self.during_the_bar(signal.SIGQUIT)
-
-    def test_sigint_at_a_menu(self):
-        self.at_a_menu(signal.SIGINT)
-
-    def test_sigterm_at_a_menu(self):
-        self.at_a_menu(signal.SIGTERM)
+    def test_each_signal_during_the_bar_and_at_a_menu(self):
+        for place, number in (("the bar", signal.SIGINT), ("the bar", signal.SIGTERM),
+                              ("the bar", signal.SIGHUP), ("the bar", signal.SIGQUIT),
+                              ("a menu", signal.SIGINT), ("a menu", signal.SIGTERM)):
+            with self.subTest(signal=number.name, during=place):
+                try:
+                    (self.during_the_bar if place == "the bar" else self.at_a_menu)(number)
+                finally:
+                    if self.game is not None:
+                        self.game.close()
+                    self.game = None
 
 
 class StopAndResume(TerminalCase):

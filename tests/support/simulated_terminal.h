@@ -1,7 +1,6 @@
-// The machine of the tests: a console with scripted keys that arrive at
-// chosen moments and captured output, a virtual clock that sleeping
-// advances at once, and the real files of the working folder, saved by the
-// game's own save over the real disk, with failures that a test can call for.
+// The console of the tests: scripted keys that arrive at chosen moments of a
+// simulated clock, and captured output. Waiting for a key and drawing on a
+// slow terminal take that clock's time.
 #pragma once
 
 #include <cstdint>
@@ -11,20 +10,19 @@
 #include <utility>
 #include <vector>
 
-#include "faulty_file_system.h"
-#include "platform/clock.h"
-#include "platform/files.h"
 #include "platform/terminal.h"
+#include "simulated_clock.h"
 
 namespace talvoren {
 
-class SimulatedMachine final : public Terminal, public Clock, public Files {
+class SimulatedTerminal final : public Terminal {
 public:
-    // Calendar second at virtual time 0 (pinned so draws repeat).
-    explicit SimulatedMachine(std::int64_t startSecond = 1'700'000'000);
+    // Keys arrive, and drawing takes time, on `clock`, which must outlive
+    // this console.
+    explicit SimulatedTerminal(SimulatedClock& clock) : clock_(&clock) {}
 
     // Input available from the start, as piped into the game.
-    void type(std::string_view bytes) { typeAt(nowMs_, bytes); }
+    void type(std::string_view bytes) { typeAt(clock_->nowMs(), bytes); }
     // Input that arrives at virtual time `atMs` (a key press during the bar).
     void typeAt(std::int64_t atMs, std::string_view bytes);
     // Behave like a person at a terminal (keys mashed in the bar are dropped).
@@ -42,21 +40,11 @@ public:
     bool cursorVisible() const { return cursorVisible_; }
     // The console shows text in `encoding` (UTF-8 by default).
     void setTextEncoding(TextEncoding encoding) { encoding_ = encoding; }
-    // Files live in the real working folder; these make their use fail as a
-    // disk would. Every later save fails with `reason` ("No space left on
-    // device"); an empty reason lets saves work again.
-    void failSaves(const std::string& reason);
-    // The disk under the saves, for failures of any step.
-    FaultyFileSystem& disk() { return disk_; }
-    // Opening `path` for reading fails, as for a missing or unreadable file.
-    void failOpening(const std::string& path) { unopenable_.push_back(path); }
-    // Reading `path` fails with a read error once `bytes` bytes were read.
-    void cutReadsShort(const std::string& path, std::size_t bytes) { shortReads_.emplace_back(path, bytes); }
 
     // Limits for long unattended runs such as fuzzing; 0 means no limit, and
     // no limit is set unless asked for. Once `reads` calls of readInput have
-    // been made, or the virtual clock has reached `virtualMs`, input reports
-    // its end, so a game that keeps reading or waiting has to stop. Past
+    // been made, or the clock has reached `virtualMs`, input reports its
+    // end, so a game that keeps reading or waiting has to stop. Past
     // `transcriptBytes`, the transcript keeps only its latest part (at least
     // that many bytes, at most twice that); outputBytes() still counts it all.
     struct Budget {
@@ -70,7 +58,7 @@ public:
     std::size_t inputReads() const { return reads_; }
     // Every byte of game text and markers written, kept or not.
     std::size_t outputBytes() const { return outputBytes_; }
-    // A slow terminal: every flush takes `drawMs` of virtual time, and the
+    // A slow terminal: every flush takes `drawMs` of the clock's time, and the
     // flush numbered `stallAfter` (from 0) is followed by a stall of
     // `stallMs`, as after Ctrl-Z and fg.
     void setDrawTime(std::int64_t drawMs, int stallAfter = -1, std::int64_t stallMs = 0) {
@@ -78,14 +66,10 @@ public:
         stallAfter_ = stallAfter;
         stallMs_ = stallMs;
     }
-    // Notes the virtual time of every write and every cursor home from now on.
+    // Notes the clock's time of every write and every cursor home from now on.
     void noteTimes() { notingTimes_ = true; }
     const std::vector<std::pair<std::int64_t, std::string>>& timedWrites() const { return timedWrites_; }
     const std::vector<std::int64_t>& homeTimes() const { return homeTimes_; }
-    // Pretends the game is installed with its pictures in `folder`.
-    void setInstalledDataFolder(std::string folder) { installedDataFolder_ = std::move(folder); }
-    // Pretends the running program lies in `folder`.
-    void setExecutableFolder(std::string folder) { executableFolder_ = std::move(folder); }
 
     // Everything written, with "<clear>", "<home>", "<colour N>", "<title T>"
     // and "<window WxH>" standing for the control operations.
@@ -93,7 +77,6 @@ public:
     void clearTranscript() { transcript_.clear(); }
     // The transcript split at every clear of the screen.
     std::vector<std::string> screens() const;
-    std::int64_t nowMs() const { return nowMs_; }
     TextColour colour() const { return colour_; }
     int keyModeEntries() const { return keyModeEntries_; }
     bool inKeyMode() const { return inKeyMode_; }
@@ -112,17 +95,10 @@ public:
     void setCursorVisible(bool visible) override;
     void setTitle(std::string_view title) override;
     void requestWindowSize(int widthPixels, int heightPixels) override;
-    void sleepMs(std::int64_t milliseconds) override;
-    std::int64_t calendarSeconds() override { return startSecond_ + nowMs_ / 1000; }
-    std::int64_t steadyMs() override { return nowMs_; }
     std::ptrdiff_t readInput(char* buffer, std::size_t capacity, bool wait) override;
     bool inputIsInteractive() override { return interactive_; }
     void enterKeyMode() override;
     void leaveKeyMode() override;
-    SaveOutcome replace(const std::string& path, std::string_view contents) override;
-    std::unique_ptr<ReadableFile> openForReading(const std::string& path) override;
-    std::string dataFolder() override { return installedDataFolder_; }
-    std::string executableFolder() override { return executableFolder_; }
 
 private:
     struct Arrival {
@@ -132,9 +108,9 @@ private:
     void marker(std::string_view text);
     void record(std::string_view text);
     bool inputBudgetSpent();
+    void waitUntil(std::int64_t atMs) { clock_->sleepMs(atMs - clock_->nowMs()); }
 
-    std::int64_t startSecond_;
-    std::int64_t nowMs_ = 0;
+    SimulatedClock* clock_;  // a pointer, so that a test can put a fresh console in place
     std::deque<Arrival> input_;
     bool interactive_ = false;
     bool showControls_ = true;
@@ -142,9 +118,6 @@ private:
     bool wrapsAtLastColumn_ = false;
     TextEncoding encoding_ = TextEncoding::utf8;
     bool cursorVisible_ = true;
-    FaultyFileSystem disk_;
-    std::vector<std::string> unopenable_;
-    std::vector<std::pair<std::string, std::size_t>> shortReads_;
     bool inKeyMode_ = false;
     int keyModeEntries_ = 0;
     int flushes_ = 0;
@@ -154,8 +127,6 @@ private:
     bool budgetSpent_ = false;
     std::size_t reads_ = 0;
     std::size_t outputBytes_ = 0;
-    std::string installedDataFolder_;
-    std::string executableFolder_;
     std::int64_t drawMs_ = 0;
     int stallAfter_ = -1;
     std::int64_t stallMs_ = 0;
