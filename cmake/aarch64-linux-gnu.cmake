@@ -3,7 +3,7 @@
 # (Debian's qemu-user) when CMake or CTest needs them, so tests are found
 # and run as on an arm64 machine.
 #
-#   cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+#   cmake --preset arm64
 #
 # clang targets arm64 with the same headers and libraries: add
 # -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang (it takes its target

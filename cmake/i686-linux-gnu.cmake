@@ -3,7 +3,7 @@
 # package cannot be installed beside the arm64 cross compiler). The root
 # CMakeLists.txt adds SSE2 arithmetic and 64-bit time_t and off_t.
 #
-#   cmake -S . -B build-i386 -DCMAKE_TOOLCHAIN_FILE=cmake/i686-linux-gnu.cmake
+#   cmake --preset i386
 #
 # An x86-64 Linux kernel runs the programs itself; they are started through
 # the cross libraries' own loader, since the machine has no i386 libraries

@@ -1,8 +1,7 @@
 # Cross-compiles a 64-bit Windows talvoren.exe on Linux with mingw-w64.
 #
-#   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DTALVOREN_WERROR=ON -DTALVOREN_BUILD_TESTS=OFF
-#   cmake --build build-windows -j2
+#   cmake --preset windows -DTALVOREN_BUILD_TESTS=OFF
+#   cmake --build --preset windows
 #
 # The "-posix" compiler uses the winpthreads threading model, which the C++20
 # library needs; the executable links it, libstdc++ and libgcc statically so it

@@ -16,19 +16,10 @@ trap '' PIPE       # a game that ends early must fail a check, not kill this scr
 
 stage=windows
 source "$root/.ci/lib/stage.bash"
+source "$root/.ci/lib/install.bash"
 
 # ---- Tools --------------------------------------------------------------------
-need_packages=()
-command -v cmake >/dev/null || need_packages+=(cmake)
-command -v script >/dev/null || need_packages+=(bsdutils)
-command -v unzip >/dev/null || need_packages+=(unzip)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need_packages+=(g++-mingw-w64-x86-64-posix)
-[ -x "$wine" ] || need_packages+=(wine64)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need_packages+=(googletest)
-if [ ${#need_packages[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq "${need_packages[@]}"
-fi
+need_packages cmake bsdutils unzip g++-mingw-w64-x86-64-posix wine64 googletest
 
 # ---- Wine ---------------------------------------------------------------------
 export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEARCH=win64
@@ -43,10 +34,7 @@ fi
 
 # ---- Build --------------------------------------------------------------------
 # The game and its test suite, GoogleTest built from Debian's sources.
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DTALVOREN_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
-  -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest -DFETCHCONTENT_FULLY_DISCONNECTED=ON \
-  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
+cmake --preset windows -B "$build"
 cmake --build "$build" -j2
 exe=$build/talvoren.exe
 [ -f "$exe" ] || fail "no talvoren.exe was built"
@@ -350,8 +338,7 @@ git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$again/source"
 (
   export SOURCE_DATE_EPOCH
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
-  cmake -S "$again/source" -B "$again/build" -DCMAKE_TOOLCHAIN_FILE="$again/source/cmake/mingw-w64-x86_64.cmake" \
-    -DTALVOREN_WERROR=ON -DTALVOREN_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >"$again/build.log" 2>&1 &&
+  (cd "$again/source" && cmake --preset windows -B "$again/build" -DTALVOREN_BUILD_TESTS=OFF) >"$again/build.log" 2>&1 &&
     cmake --build "$again/build" -j2 >>"$again/build.log" 2>&1 &&
     cd "$again/build" && cpack -G ZIP >>"$again/build.log" 2>&1
 ) || { cat "$again/build.log" >&2; fail "the second build of the archive failed"; }

@@ -20,28 +20,15 @@ wine=/usr/lib/wine/wine64
 SECONDS=0
 
 # ---- Tools --------------------------------------------------------------------
-need_packages=()
-command -v cmake >/dev/null || need_packages+=(cmake)
-command -v x86_64-w64-mingw32-g++-posix >/dev/null || need_packages+=(g++-mingw-w64-x86-64-posix)
-[ -x "$wine" ] || need_packages+=(wine64)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need_packages+=(googletest)
-command -v Xvfb >/dev/null || need_packages+=(xvfb)
-command -v xdotool >/dev/null || need_packages+=(xdotool)
-command -v import >/dev/null || need_packages+=(imagemagick)
-if [ ${#need_packages[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq "${need_packages[@]}"
-fi
+source "$root/.ci/lib/install.bash"
+need_packages cmake g++-mingw-w64-x86-64-posix wine64 googletest xvfb xdotool imagemagick
 
 rm -rf "$run"
 mkdir -p "$run/screens" "$run/play"
 source "$root/.ci/lib/windows-console.bash"
 
 # ---- Build: the game and the probe ---------------------------------------------
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DTALVOREN_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
-  -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest -DFETCHCONTENT_FULLY_DISCONNECTED=ON \
-  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >"$run/configure.log" 2>&1 ||
+cmake --preset windows -B "$build" >"$run/configure.log" 2>&1 ||
   { cat "$run/configure.log" >&2; fail "the Windows build could not be configured"; }
 cmake --build "$build" -j2 --target talvoren console_probe >"$run/build.log" 2>&1 ||
   { cat "$run/build.log" >&2; fail "talvoren.exe or console_probe.exe did not build"; }

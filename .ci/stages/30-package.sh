@@ -8,14 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-need_packages=()
-command -v lintian >/dev/null || need_packages+=(lintian)
-command -v dpkg-parsechangelog >/dev/null || need_packages+=(dpkg-dev)
-command -v file >/dev/null || need_packages+=(file)
-if [ ${#need_packages[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq && apt-get install -y -qq "${need_packages[@]}"
-fi
+source .ci/lib/install.bash
+need_packages cmake g++ lintian dpkg-dev file
 
 build=${TALVOREN_PACKAGE_BUILD:-build-package}
 work=$(mktemp -d)
@@ -42,7 +36,7 @@ version=$(sed -n 's/^project(talvoren VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 [ -n "$version" ] || fail "no project version found in CMakeLists.txt"
 
 # --- Build and package ------------------------------------------------------
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON -DTALVOREN_BUILD_TESTS=OFF
+cmake --preset release -B "$build"
 cmake --build "$build" -j2
 rm -f "$build"/talvoren_*.deb
 (cd "$build" && cpack -G DEB)
@@ -122,8 +116,7 @@ mkdir -p "$again/source"
 git ls-files -z | tar --null -T - -cf - | tar -xf - -C "$again/source"
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
-cmake -S "$again/source" -B "$again/build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON \
-    -DTALVOREN_BUILD_TESTS=OFF >/dev/null
+(cd "$again/source" && cmake --preset release -B "$again/build" >/dev/null)
 cmake --build "$again/build" -j2 >/dev/null
 (cd "$again/build" && cpack -G DEB >/dev/null)
 unset SOURCE_DATE_EPOCH

@@ -18,35 +18,20 @@ trap '' PIPE   # a game that ends early must fail a check, not kill this script
 
 stage=arm64
 source "$root/.ci/lib/stage.bash"
-
+source "$root/.ci/lib/install.bash"
 
 # ---- Tools --------------------------------------------------------------------
-need_packages=()
-command -v cmake >/dev/null || need_packages+=(cmake)
-command -v aarch64-linux-gnu-g++ >/dev/null || need_packages+=(g++-aarch64-linux-gnu)
-command -v qemu-aarch64 >/dev/null || need_packages+=(qemu-user)
-command -v clang++ >/dev/null || need_packages+=(clang)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need_packages+=(googletest)
-if [ ${#need_packages[@]} -gt 0 ]; then
-  note "installing: ${need_packages[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq "${need_packages[@]}" >/dev/null
-else
-  note "installing: nothing (the cross g++, qemu-user, clang and GoogleTest's sources are there)"
-fi
+need_packages cmake g++-aarch64-linux-gnu qemu-user clang googletest
 
 # ---- Build --------------------------------------------------------------------
-# configure_for FOLDER [CMAKE ARGUMENT...]: configures an arm64 tree in FOLDER,
-# GoogleTest built from Debian's sources; tests are found at ctest time,
-# under qemu.
+# configure_for FOLDER [CMAKE ARGUMENT...]: configures an arm64 tree in FOLDER
+# (the arm64 preset: GoogleTest built from Debian's sources; tests are found
+# at ctest time, under qemu).
 configure_for() {
   local folder=$1
   shift
   mkdir -p "$folder"
-  cmake -S . -B "$folder" -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake \
-    -DTALVOREN_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
-    -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest -DFETCHCONTENT_FULLY_DISCONNECTED=ON \
-    -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST "$@" >"$folder/configure.log" 2>&1 ||
+  cmake --preset arm64 -B "$folder" "$@" >"$folder/configure.log" 2>&1 ||
     { cat "$folder/configure.log" >&2; fail "cmake could not configure $folder"; }
   grep -q '^TALVOREN_QEMU_AARCH64:FILEPATH=.*qemu-aarch64' "$folder/CMakeCache.txt" ||
     fail "cmake found no qemu-aarch64 to run the tests of $folder"

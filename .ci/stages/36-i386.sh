@@ -12,19 +12,10 @@ cross=/usr/i686-linux-gnu
 
 stage=i386
 source "$PWD/.ci/lib/stage.bash"
+source "$PWD/.ci/lib/install.bash"
 
 # ---- Tools --------------------------------------------------------------------
-need_packages=()
-command -v cmake >/dev/null || need_packages+=(cmake)
-command -v i686-linux-gnu-g++ >/dev/null || need_packages+=(g++-i686-linux-gnu)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need_packages+=(googletest)
-if [ ${#need_packages[@]} -gt 0 ]; then
-  note "installing: ${need_packages[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq "${need_packages[@]}" >/dev/null
-else
-  note "installing: nothing (the i386 cross g++ and GoogleTest's sources are there)"
-fi
+need_packages cmake g++-i686-linux-gnu googletest
 # The kernel must run 32-bit programs (IA32 emulation); qemu-i386 is no way
 # round it, as its fork()ed children hang.
 "$cross/lib/ld-linux.so.2" --version >/dev/null 2>&1 || fail "this kernel does not run 32-bit x86 programs"
@@ -32,10 +23,7 @@ fi
 # ---- Build and run ------------------------------------------------------------
 rm -rf "$build"
 mkdir -p "$build"
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/i686-linux-gnu.cmake \
-  -DTALVOREN_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
-  -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest -DFETCHCONTENT_FULLY_DISCONNECTED=ON \
-  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >"$build/configure.log" 2>&1 ||
+cmake --preset i386 -B "$build" >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log" >&2; fail "cmake could not configure $build"; }
 cmake --build "$build" -j2 --target talvoren_tests >"$build/build.log" 2>&1 ||
   { cat "$build/build.log" >&2; fail "the i386 build failed"; }

@@ -26,14 +26,11 @@ probe_fuzzer() {
   rm -rf "$probe"
   return $status
 }
-if ! probe_fuzzer; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq clang libclang-rt-14-dev
-  probe_fuzzer || { echo "clang cannot build a libFuzzer target"; exit 1; }
-fi
+source .ci/lib/install.bash
+need_packages cmake clang libclang-rt-14-dev
+probe_fuzzer || { echo "clang cannot build a libFuzzer target"; exit 1; }
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTALVOREN_FUZZ=ON -DTALVOREN_SANITIZE=ON -DTALVOREN_WERROR=ON -DTALVOREN_BUILD_TESTS=OFF >/dev/null
+cmake --preset fuzzing -B "$build" >/dev/null
 cmake --build "$build" -j2 --target fuzz_budget_check "${harnesses[@]/#/fuzz_}"
 
 # Almost every run saves a game: keep the harnesses' scratch folders in memory

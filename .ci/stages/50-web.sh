@@ -15,17 +15,8 @@ build=${TALVOREN_WEB_BUILD:-build-web}
 site=$build/web
 size_limit=$((1500 * 1000))
 
-need=()
-command -v emcc >/dev/null || need+=(emscripten)
-command -v chromium >/dev/null || need+=(chromium)
-command -v node >/dev/null || need+=(nodejs)
-command -v npm >/dev/null || need+=(npm)
-command -v python3 >/dev/null || need+=(python3)
-if [ ${#need[@]} -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${need[@]}"
-fi
+source .ci/lib/install.bash
+need_packages cmake emscripten chromium nodejs npm python3
 # Debian's Emscripten runs its optimizer on Debian's JavaScript modules.
 export NODE_PATH=/usr/share/nodejs
 export PUPPETEER_SKIP_DOWNLOAD=1
@@ -36,8 +27,8 @@ fail() {
 }
 
 # --- Build -------------------------------------------------------------------
-# The README's commands, with warnings as errors.
-emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
+# The web preset: the README's commands, with warnings as errors.
+emcmake cmake --preset web -B "$build"
 cmake --build "$build" -j2
 
 for file in index.html page.js keyboard.js touch.js reader.js sound.js release.js page.css \
@@ -61,9 +52,7 @@ echo "site size: $size bytes"
 
 # --- The test's packages, pinned in the lock file ----------------------------
 npm_folder=$build/npm-test
-mkdir -p "$npm_folder"
-cp web/package.json web/package-lock.json "$npm_folder"/
-(cd "$npm_folder" && npm ci --no-audit --no-fund --loglevel=error)
+need_npm_packages "$npm_folder" web
 
 # --- Serve and play ----------------------------------------------------------
 NODE_PATH=$PWD/$npm_folder/node_modules timeout 600 \

@@ -16,19 +16,18 @@ fail() {
     exit 1
 }
 
-command -v chromium >/dev/null || fail "no chromium: run .ci/stages/50-web.sh first, which installs it"
+source .ci/lib/install.bash
+need_packages cmake emscripten chromium nodejs npm python3
 if [ ! -s "$site/sw.js" ]; then
     export NODE_PATH=/usr/share/nodejs
-    emcmake cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOREN_WERROR=ON
+    emcmake cmake --preset web -B "$build"
     cmake --build "$build" -j2
 fi
 
 # Lighthouse, pinned in its own lock file (version 13 needs a newer Node.js
 # than Debian's).
 npm_folder=$build/npm-lighthouse
-mkdir -p "$npm_folder"
-cp tests/web/lighthouse/package.json tests/web/lighthouse/package-lock.json "$npm_folder"/
-(cd "$npm_folder" && npm ci --no-audit --no-fund --loglevel=error)
+need_npm_packages "$npm_folder" tests/web/lighthouse
 
 report=$PWD/$build/lighthouse.json
 rm -f "$report"

@@ -160,7 +160,7 @@ private:
 
 }  // namespace
 
-void printArtFile(std::string path) {
+void printArtFile(const std::string& path) {
     const std::unique_ptr<ReadableFile> file = findPicture(path);
     if (!file) {
         printLine("Unable to open file");
@@ -170,7 +170,7 @@ void printArtFile(std::string path) {
 }
 
 void streamPicture(ReadableFile& file) {
-    std::array<char, 64 * 1024> block{};
+    std::array<char, std::size_t{64} * 1024> block{};
     std::string out;
     out.reserve(block.size());
     bool heldCarriageReturn = false;

@@ -10,7 +10,7 @@ namespace talvoren {
 
 // The largest picture shown. A file past either bound is no picture the game
 // shows: it is passed over as a missing one would be.
-inline constexpr std::size_t kLargestPictureBytes = 64 * 1024;
+inline constexpr std::size_t kLargestPictureBytes = std::size_t{64} * 1024;
 inline constexpr std::size_t kLongestPictureLines = 200;
 
 // Shows the picture `path` as streamPicture does. A bare file name is looked
@@ -19,7 +19,7 @@ inline constexpr std::size_t kLongestPictureLines = 200;
 // of at most kLargestPictureBytes bytes and kLongestPictureLines lines wins;
 // where none has one (missing, unreadable, a folder, too large), "Unable to
 // open file" is printed instead.
-void printArtFile(std::string path);
+void printArtFile(const std::string& path);
 
 // Streams all of `file` to the console line by line, in constant memory and
 // with no bound: a carriage return before a line end is dropped and a last

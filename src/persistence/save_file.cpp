@@ -38,7 +38,7 @@ namespace {
 std::optional<std::vector<std::string>> readSaveLines() {
     const std::unique_ptr<ReadableFile> file = game().files.openForReading(kSaveFileName);
     if (!file) return std::nullopt;
-    std::array<char, 64 * 1024> block{};
+    std::array<char, std::size_t{64} * 1024> block{};
     SaveLineSplitter splitter;
     while (splitter.wantsMore()) {
         const std::ptrdiff_t got = file->read(block.data(), block.size());

@@ -37,7 +37,8 @@ class AnsiWriter {
 public:
     // Bytes reach `sink` only on flush(), or once `flushThreshold` bytes of
     // game text are waiting. The sink is never handed an empty output.
-    explicit AnsiWriter(std::function<void(const AnsiOutput&)> sink, std::size_t flushThreshold = 64 * 1024);
+    explicit AnsiWriter(std::function<void(const AnsiOutput&)> sink,
+                        std::size_t flushThreshold = std::size_t{64} * 1024);
 
     // Appends game text; flushes when the buffer reaches the threshold.
     void write(std::string_view text);

@@ -2,7 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -8,11 +8,11 @@
 // from what was written since the last clear.
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX sigaction, sigprocmask
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
-#include <time.h>
+#include <time.h>  // NOLINT(modernize-deprecated-headers): POSIX clock_gettime, nanosleep
 #include <unistd.h>
 
 #include <atomic>
@@ -37,7 +37,7 @@ constexpr char kResetColours[] = "\x1b[0m";
 constexpr char kEnterAlternateScreen[] = "\x1b[?1049h";
 constexpr char kLeaveAlternateScreen[] = "\x1b[?1049l";
 // What is kept of a screen for drawing it again: enough for any terminal.
-constexpr std::size_t kScreenLogLimit = 64 * 1024;
+constexpr std::size_t kScreenLogLimit = std::size_t{64} * 1024;
 
 // Shared with the signal handlers, so plain globals of async-safe types.
 volatile sig_atomic_t keyModeActive = 0;

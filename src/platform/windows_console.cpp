@@ -76,7 +76,7 @@ public:
         if (wait) state_->arrived.wait(lock, [this] { return !state_->bytes.empty() || state_->ended; });
         if (state_->bytes.empty()) return state_->ended ? -1 : 0;
         const std::size_t count = std::min(capacity, state_->bytes.size());
-        std::memcpy(buffer, state_->bytes.data(), count);
+        std::copy_n(state_->bytes.data(), count, buffer);
         state_->bytes.erase(0, count);
         return static_cast<std::ptrdiff_t>(count);
     }
@@ -156,7 +156,8 @@ public:
         std::size_t at = 0;
         while (at < pending_.size()) {
             // Small pieces: old consoles refuse very large single writes.
-            const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(pending_.size() - at, 16 * 1024));
+            const DWORD piece =
+                static_cast<DWORD>(std::min<std::size_t>(pending_.size() - at, std::size_t{16} * 1024));
             DWORD done = 0;
             if (::WriteFile(out_, pending_.data() + at, piece, &done, nullptr) == 0 || done == 0) {
                 break;  // output closed: the game goes on without it
@@ -317,7 +318,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kFlushThreshold = 64 * 1024;
+    static constexpr std::size_t kFlushThreshold = std::size_t{64} * 1024;
     static constexpr DWORD kDisableNewlineAutoReturn = 0x0008;  // missing from older headers
 
     static DWORD fileTypeOf(HANDLE handle) {

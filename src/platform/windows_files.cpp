@@ -516,7 +516,7 @@ bool isSeparator(char c) {
 std::wstring executableFolderWide() {
     std::vector<wchar_t> name(MAX_PATH);
     for (;;) {
-        const DWORD size = static_cast<DWORD>(name.size());
+        const auto size = static_cast<DWORD>(name.size());
         const DWORD length = ::GetModuleFileNameW(nullptr, name.data(), size);
         if (length == 0) return {};
         if (length < size) {
@@ -606,7 +606,7 @@ std::uint64_t WindowsFileSystem::freshNumber() {
 // The system's own words for the error, without the closing full stop and
 // line end, in the code page the console shows.
 std::string WindowsFileSystem::reasonText(const FileError& error) const {
-    DWORD code = static_cast<DWORD>(error.code);
+    auto code = static_cast<DWORD>(error.code);
     if (error.code == 0) {
         switch (error.problem) {
             case FileProblem::exists: code = ERROR_FILE_EXISTS; break;

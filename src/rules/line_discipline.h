@@ -31,7 +31,7 @@ public:
     // Longest line kept while editing; keys past it are dropped unechoed.
     static constexpr std::size_t kLineLimit = 4095;
     // Most bytes kept waiting for the game; a huge paste is cut there.
-    static constexpr std::size_t kReadyLimit = 64 * 1024;
+    static constexpr std::size_t kReadyLimit = std::size_t{64} * 1024;
 
 private:
     enum class Escape { None, Started, ControlSequence, SingleShift };

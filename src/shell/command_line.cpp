@@ -26,7 +26,7 @@ std::string echoed(std::string_view argument) {
     return shownName(argument.substr(0, kLongest), encoding) + "...";
 }
 
-CommandLine usageError(std::string complaint) {
+CommandLine usageError(const std::string& complaint) {
     return {CommandLine::Action::UsageError, "talvoren: " + complaint + "\n" + std::string(kUsage), 2};
 }
 
