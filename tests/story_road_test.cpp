@@ -136,48 +136,42 @@ TEST_F(Road, WalkSavesTheHeroAsItWasBeforeTheFight) {
     EXPECT_EQ(state().questCounter, 4);
 }
 
-TEST_F(Road, GateRefusesLevelTwoOnceThenOnlyClearsTheScreen) {
-    state().sceneStep = 3;
-    state().questCounter = 5;
-    state().player.level = 2;
-    EXPECT_EQ(playStep("\n\n"), kArrival + kRefusal);
-    EXPECT_FALSE(state().gateFlag);
-    EXPECT_EQ(state().sceneStep, 2);
-    EXPECT_EQ(state().actStage, 1);
-    EXPECT_EQ(state().questCounter, 5);
+TEST_F(Road, GateAnswersByLevelAndAsksOnlyBeforeARefusal) {
+    struct Case {
+        const char* what;
+        int level, count;
+        bool firstArrival;
+        const char* input;
+        std::string screen;
+        int stage, step, countAfter;
+        bool gateAfter;
+    };
+    const Case cases[] = {
+        {"level 3 let in", 3, 5, true, "\n\n", kArrival + kWelcome, 2, 1, 5, true},
+        // Let in after a refusal: no question, and the count starts over.
+        {"level 3 after a refusal", 3, 7, false, "\n", "<clear>" + kWelcome, 2, 1, 0, true},
+        {"level 2 turned away", 2, 5, true, "\n\n", kArrival + kRefusal, 1, 2, 5, false},
+        // Back at the gate after another won fight: no question, no speech, no pause.
+        {"level 2 again", 2, 5, false, "", "<clear>", 1, 2, 5, false},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        state().actStage = 1;
+        state().sceneStep = 3;
+        state().player.level = each.level;
+        state().questCounter = each.count;
+        state().gateFlag = each.firstArrival;
+        EXPECT_EQ(playStep(each.input), each.screen);
+        EXPECT_EQ(state().actStage, each.stage);
+        EXPECT_EQ(state().sceneStep, each.step);
+        EXPECT_EQ(state().questCounter, each.countAfter);
+        EXPECT_EQ(state().gateFlag, each.gateAfter);
+    }
 
-    // Back at the gate after another won fight: no question, no speech, no pause.
-    state().sceneStep = 3;
-    EXPECT_EQ(playStep(""), "<clear>");
-    EXPECT_EQ(state().sceneStep, 2);
-    EXPECT_FALSE(state().gateFlag);
-
-    // Every further won walk fight leads straight back to the gate.
+    // After the last refusal every further won walk fight leads straight back to the gate.
     playStep("\n" + kWin);
     EXPECT_EQ(state().questCounter, 6);
     EXPECT_EQ(state().sceneStep, 3);
-}
-
-TEST_F(Road, GateLetsInLevelThreeAndKeepsOrResetsTheCount) {
-    state().sceneStep = 3;
-    state().questCounter = 5;
-    state().player.level = 3;
-    EXPECT_EQ(playStep("\n\n"), kArrival + kWelcome);
-    EXPECT_EQ(state().actStage, 2);
-    EXPECT_EQ(state().sceneStep, 1);
-    EXPECT_EQ(state().questCounter, 5);
-    EXPECT_TRUE(state().gateFlag);
-
-    // Let in after a refusal: no question, and the count starts over.
-    state().actStage = 1;
-    state().sceneStep = 3;
-    state().questCounter = 7;
-    state().gateFlag = false;
-    EXPECT_EQ(playStep("\n"), "<clear>" + kWelcome);
-    EXPECT_EQ(state().actStage, 2);
-    EXPECT_EQ(state().sceneStep, 1);
-    EXPECT_EQ(state().questCounter, 0);
-    EXPECT_TRUE(state().gateFlag);
 }
 
 TEST_F(Road, CursedTownCountsFromTheWayTheHeroWasLetIn) {
