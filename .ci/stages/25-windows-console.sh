@@ -66,18 +66,15 @@ expect_text backstory "You, Ana are very eager to help the wizard and save human
   "Press ENTER to continue..."
 [ "$(info backstory rows)" -eq 9 ] || fail "the backstory fills $(info backstory rows) rows, not its 9"
 shot backstory
-keys Return
-look cyrus --until "Dubistrum has been waiting for you!" --prompt
+enter_past_pause cyrus --until "Dubistrum has been waiting for you!" --prompt
 expect_screen cyrus "$(printf 'Cyrus\n%s\nDubistrum has been waiting for you!\nHe is in the next town over, about 5 miles away.\n%s\nPress ENTER to continue...\n> ' "$rule" "$rule")"
-keys Return
-look notice --until ":: NOTICE ::" --prompt
+enter_past_pause notice --until ":: NOTICE ::" --prompt
 expect_screen notice "$(printf '%s\n:: NOTICE ::\nNext town is about 15 miles away\n%s\nYou think to your self '"'"'Sure seems like 5 miles...'"'"'\nPress ENTER to continue...\n> ' "$rule" "$rule")"
 keys Return
 look intro --until "You have encountered a level " --prompt --timeout 90000
 check_intro intro
 shot battle-intro
-keys Return
-look turn --until "[99] Flee" --prompt
+enter_past_pause turn --until "[99] Flee" --prompt
 expect_text turn "Ana [" "[1] Attack" "[2] Heal"
 check_frame_lines turn
 
@@ -97,8 +94,7 @@ look held --until "You healed: " --prompt
 xdotool keyup space
 [ "$(info held bar)" = 1 ] && [ "$(row held 2)" = Hit ] ||
   fail "a held space gave '$(row held 2)' with $(info held bar) cells filled, not Hit in the first frame"
-keys Return
-look turn --until "[99] Flee" --prompt
+enter_past_pause turn --until "[99] Flee" --prompt
 
 # Keys typed during the bar are dropped: an Enter and "99" (Flee) typed
 # while it fills must answer neither the pause after it nor the next menu.
@@ -109,8 +105,7 @@ sleep 0.3
 keys space
 look mashed --until "You healed: " --prompt
 check_grade mashed
-keys Return
-look turn --until "[99] Flee" --prompt --timeout 20000
+enter_past_pause turn --until "[99] Flee" --prompt --timeout 20000
 expect_text turn "[1] Attack"
 
 # ---- Ctrl+C during the bar ends the game and gives the console its colours back --
