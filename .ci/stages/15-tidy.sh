@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # clang-tidy 14 (Debian's) over the game's sources in src/, with the checks
 # .clang-tidy names and every finding an error: the files that build for this
-# machine, from the development preset's compile database, and the Windows
-# back end (windows_*.cpp), from the windows preset's, read as mingw-w64 code.
+# machine, from the development preset's compile database, the Windows back
+# end (windows_*.cpp), from the windows preset's, read as mingw-w64 code, and
+# the browser back end (browser_*.cpp), from the web preset's, read as
+# Emscripten code.
 # The tests, fuzz harnesses and benchmarks are not checked (docs/building.md
 # says why). Each file's findings are printed whole; the stage fails if any
 # file has one.
@@ -11,12 +13,13 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 host=$root/build-tidy
 windows=$root/build-tidy-windows
+web=$root/build-tidy-web
 SECONDS=0
 
 stage=tidy
 source "$root/.ci/lib/stage.bash"
 source "$root/.ci/lib/install.bash"
-need_packages cmake g++ clang-tidy-14 g++-mingw-w64-x86-64-posix
+need_packages cmake g++ clang-tidy-14 g++-mingw-w64-x86-64-posix emscripten
 tidy=clang-tidy-14
 "$tidy" --version | grep -q 'LLVM version 14\.' || fail "$tidy is not clang-tidy 14: $("$tidy" --version | grep version)"
 
@@ -54,7 +57,7 @@ check() {
 }
 
 # ---- This machine's build -------------------------------------------------------
-mkdir -p "$host" "$windows"
+mkdir -p "$host" "$windows" "$web"
 cmake --preset development -B "$host" -DTALVOREN_BUILD_TESTS=OFF >"$host/configure.log" 2>&1 ||
   { cat "$host/configure.log" >&2; fail "the development preset could not be configured"; }
 status=0
@@ -75,6 +78,19 @@ done
 [ ${#mingw_args[@]} -gt 2 ] || fail "x86_64-w64-mingw32-g++-posix names no C++ library folder"
 mapfile -t files < <(sources "$windows/compile_commands.json" "^$root/src/.*/windows_[a-z_]*\.cpp$")
 check "$windows" Windows "${files[@]}" -- "${mingw_args[@]}" || status=1
+
+# ---- The browser back end ----------------------------------------------------------
+# The same for em++'s commands: Emscripten's target, and the C and C++ headers
+# of the sysroot Debian's package ships.
+export NODE_PATH=/usr/share/nodejs
+cmake --preset web -B "$web" -DTALVOREN_BUILD_TESTS=OFF >"$web/configure.log" 2>&1 ||
+  { cat "$web/configure.log" >&2; fail "the web preset could not be configured"; }
+sysroot=/usr/share/emscripten/cache/sysroot/include
+[ -f "$sysroot/emscripten.h" ] || fail "Emscripten's sysroot has no emscripten.h in $sysroot"
+web_args=(--extra-arg-before=--target=wasm32-unknown-emscripten --extra-arg=-nostdinc++)
+for folder in "$sysroot/c++/v1" "$sysroot/compat" "$sysroot"; do web_args+=(--extra-arg=-isystem"$folder"); done
+mapfile -t files < <(sources "$web/compile_commands.json" "^$root/src/.*/browser_[a-z_]*\.cpp$")
+check "$web" browser "${files[@]}" -- "${web_args[@]}" || status=1
 
 [ "$status" = 0 ] || fail "clang-tidy has findings (above)"
 note "clang-tidy found nothing in ${SECONDS} s"
