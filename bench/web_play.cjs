@@ -4,16 +4,17 @@
 // terminal (both), and on the phone the time from a tap on the bar to its
 // grade: handed to the terminal, and on screen. Run by bench/web.sh:
 //   node web_play.cjs <site url> <screenshot.png> <figures.json> [loads]
-// It plays with the browser test's helpers (tests/web/play_in_browser.cjs),
-// which take the site's address and the screenshot from the same arguments.
+// It plays with the browser test's helpers (tests/web/play_in_browser.cjs,
+// which takes the site's address and the screenshot from the same arguments,
+// and tests/web/screen.cjs).
 'use strict';
 const fs = require('fs');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const tests = path.join(__dirname, '..', 'tests', 'web');
+const { STEP_TIMEOUT_MS, sleep, waitForScreen, launchBrowser } = require(path.join(tests, 'screen.cjs'));
 const {
-  sleep, waitForScreen, typeLine, passPausesUntil, loadPage, newPage, playIntoFirstFight, atTurn,
-  gradeOnScreen, touchPlay, PHONE, STEP_TIMEOUT_MS,
-} = require(path.join(__dirname, '..', 'tests', 'web', 'play_in_browser.cjs'));
+  typeLine, passPausesUntil, loadPage, newPage, playIntoFirstFight, atTurn, gradeOnScreen, touchPlay, PHONE,
+} = require(path.join(tests, 'play_in_browser.cjs'));
 
 const [, screenshotPath, figuresPath, loadsArg] = process.argv.slice(2);
 const loads = Number(loadsArg || 10);
@@ -106,11 +107,7 @@ async function measure(browser) {
 }
 
 async function main() {
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-  });
+  const browser = await launchBrowser();
   try {
     fs.writeFileSync(figuresPath, JSON.stringify(await measure(browser)));
   } finally {

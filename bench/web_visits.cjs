@@ -8,7 +8,8 @@
 //   node web_visits.cjs <site url> <figures.json> [visits]
 'use strict';
 const fs = require('fs');
-const puppeteer = require('puppeteer-core');
+const path = require('path');
+const { launchBrowser } = require(path.join(__dirname, '..', 'tests', 'web', 'screen.cjs'));
 
 const [siteUrl, figuresPath, visitsArg] = process.argv.slice(2);
 const visits = Number(visitsArg || 5);
@@ -46,11 +47,7 @@ async function timeVisit(page) {
 }
 
 async function main() {
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-  });
+  const browser = await launchBrowser();
   const figures = { firstVisitMs: [], repeatVisitMs: [], firstVisitBytes: [] };
   try {
     for (let run = 0; run < visits; ++run) {

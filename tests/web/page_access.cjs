@@ -10,24 +10,16 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
 const {
-  Failure, sleep, screenRows, waitForScreen, showsText, atPause, atTurn, typeLine, passPausesUntil,
-  loadPage, newPage, healOnce, gradeOnScreen, playIntoFirstFight, saveMessage, outsideRequests,
-  policyViolations, PHONE, MAIN_MENU, STEP_TIMEOUT_MS,
+  Failure, sleep, screenRows, pollUntil, waitForScreen, showsText, showLastPage, runChecks,
+} = require('./screen.cjs');
+const {
+  atPause, atTurn, typeLine, passPausesUntil, loadPage, freshPage, checkWatchedPages, healOnce, gradeOnScreen,
+  playIntoFirstFight, saveMessage, blockStorage, pageErrors, PHONE, MAIN_MENU,
 } = require('./play_in_browser.cjs');
 
 const [, screenshotPath] = process.argv.slice(2);
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const NAME_PROMPT = 'What is your name?';
-const pageErrors = [];
-
-async function freshPage(browser, viewport) {
-  const context = await browser.createBrowserContext();
-  const page = await newPage(context, viewport);
-  page.on('pageerror', (error) => pageErrors.push(error.message));
-  return { context, page };
-}
 
 // Everything the page hands the game, in order, from now on.
 async function recordKeys(page) {
@@ -38,14 +30,9 @@ async function recordKeys(page) {
 }
 const sentKeys = (page) => page.evaluate(() => window.sentKeys);
 
-async function waitUntil(page, what, test, argument) {
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  for (;;) {
-    const value = await page.evaluate(test, argument);
-    if (value) return value;
-    if (Date.now() > deadline) throw new Failure('waited for ' + what);
-    await sleep(30);
-  }
+// Waits until `test(argument)`, run in the page, gives something, and returns that.
+function waitUntil(page, what, test, argument) {
+  return pollUntil(() => page.evaluate(test, argument), Boolean, () => 'waited for ' + what);
 }
 
 // The answer buttons shown now: label, box and whether they take an answer.
@@ -57,14 +44,9 @@ async function answerButtons(page) {
   }));
 }
 
-async function waitForButtons(page, what, test) {
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  for (;;) {
-    const buttons = await answerButtons(page);
-    if (buttons.length > 0 && test(buttons)) return buttons;
-    if (Date.now() > deadline) throw new Failure(`waited for the answer buttons of ${what}: ${JSON.stringify(buttons)}`);
-    await sleep(30);
-  }
+function waitForButtons(page, what, test) {
+  return pollUntil(() => answerButtons(page), (buttons) => buttons.length > 0 && test(buttons),
+    (buttons) => `waited for the answer buttons of ${what}: ${JSON.stringify(buttons)}`);
 }
 
 // --- A phone held upright ----------------------------------------------------
@@ -308,13 +290,7 @@ async function checkSound(browser) {
 // reload, and no page error is raised.
 async function checkKeyboardAndStorage(browser) {
   const { context, page } = await freshPage(browser, { width: 1200, height: 800 });
-  await page.evaluateOnNewDocument(() => {
-    Object.defineProperty(window, 'localStorage', {
-      get() {
-        throw new DOMException('Storage is blocked for this site', 'SecurityError');
-      },
-    });
-  });
+  await blockStorage(page, 'localStorage');
   await loadPage(page);
   await recordKeys(page);
   const focusedId = () => page.evaluate(() => {
@@ -414,13 +390,7 @@ async function checkColours(browser) {
   await context.close();
 }
 
-async function main() {
-  const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-  });
-  let failed = false;
+async function main(browser) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'talvoren-page-'));
   try {
     await checkPhone(browser);
@@ -430,25 +400,12 @@ async function main() {
     await checkKeyboardAndStorage(browser);
     await checkLongMessage(browser, folder);
     await checkColours(browser);
-    if (pageErrors.length > 0) throw new Failure('page errors: ' + pageErrors.join('; '));
-    if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
-    if (policyViolations.length > 0) throw new Failure('the page broke its policy: ' + policyViolations.join('; '));
-    console.log('page access: all checks passed');
-  } catch (error) {
-    failed = true;
-    console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
-    const pages = [];
-    for (const context of browser.browserContexts()) pages.push(...(await context.pages()));
-    const page = pages[pages.length - 1];
-    if (page) {
-      console.log('--- terminal text ---\n' + (await screenRows(page).catch(() => ['(unreadable)'])).join('\n') + '\n---');
-      if (screenshotPath) await page.screenshot({ path: screenshotPath }).catch(() => {});
-    }
   } finally {
     fs.rmSync(folder, { recursive: true, force: true });
   }
-  await browser.close();
-  process.exit(failed ? 1 : 0);
+  if (pageErrors.length > 0) throw new Failure('page errors: ' + pageErrors.join('; '));
+  checkWatchedPages();
+  console.log('page access: all checks passed');
 }
 
-main();
+runChecks(main, (browser) => showLastPage(browser, screenshotPath));

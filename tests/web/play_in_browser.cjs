@@ -14,53 +14,17 @@
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const {
+  STEP_TIMEOUT_MS, Failure, sleep, screenRows, pollUntil, waitForScreen, showsText, showLastPage, runChecks,
+} = require('./screen.cjs');
 
 const [siteUrl, screenshotPath] = process.argv.slice(2);
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const TITLE = 'Talvoren -- Build v0.1.0';
 const MAIN_MENU = ['[1] New Game', '[2] Options', '[3] Credits', '[4] Load Game', '', '[99] Exit', '>'];
 const PAUSE = 'Press ENTER to continue...';
 const TOWN_HEADING = 'Town :: Objectives :: Speak to the Wizard';
-// Generous limits: the machine may be busy with other builds.
-const STEP_TIMEOUT_MS = 20000;
+const DESKTOP = { width: 1200, height: 800 };
 
-class Failure extends Error {}
-
-function sleep(ms) {
-  return new Promise((resolve) => setTimeout(resolve, ms));
-}
-
-// The rows on screen, as the player sees them, without trailing blanks.
-async function screenRows(page) {
-  return page.evaluate(() => {
-    const buffer = window.term.buffer.active;
-    const rows = [];
-    for (let y = 0; y < window.term.rows; ++y) {
-      const line = buffer.getLine(buffer.viewportY + y);
-      rows.push(line ? line.translateToString(true).trimEnd() : '');
-    }
-    return rows;
-  });
-}
-
-function lastRows(rows) {
-  const copy = rows.slice();
-  while (copy.length > 0 && copy[copy.length - 1] === '') copy.pop();
-  return copy;
-}
-
-async function waitForScreen(page, what, test, timeoutMs = STEP_TIMEOUT_MS) {
-  const deadline = Date.now() + timeoutMs;
-  for (;;) {
-    const rows = lastRows(await screenRows(page));
-    if (test(rows)) return rows;
-    if (Date.now() > deadline) throw new Failure(`waited ${timeoutMs} ms for ${what}`);
-    await sleep(30);
-  }
-}
-
-const showsText = (text) => (rows) => rows.some((row) => row.includes(text));
 const atPause = (rows) => rows.length >= 2 && rows[rows.length - 2] === PAUSE && rows[rows.length - 1] === '>';
 const atTurn = (rows) => rows.slice(-4).join('\n') === '[1] Attack\n[2] Heal\n[99] Flee\n>';
 
@@ -190,10 +154,16 @@ async function winFight(page) {
 const outsideRequests = [];
 // What the site's Content-Security-Policy refused, on any page.
 const policyViolations = [];
+// The errors the page's scripts raised, on any page (told as they come).
+const pageErrors = [];
 
-async function newPage(browser, viewport = { width: 1200, height: 800 }) {
+// A page watched for requests outside the site, policy violations and errors.
+async function newPage(browser, viewport = DESKTOP) {
   const page = await browser.newPage();  // a browser or one of its contexts
-  page.on('pageerror', (error) => console.log('page error: ' + error.message));
+  page.on('pageerror', (error) => {
+    console.log('page error: ' + error.message);
+    pageErrors.push(error.message);
+  });
   page.on('request', (request) => {
     const url = request.url();
     if (!url.startsWith(siteUrl) && !url.startsWith('data:') && !url.startsWith('blob:')) {
@@ -229,6 +199,18 @@ async function newPage(browser, viewport = { width: 1200, height: 800 }) {
   });
   await page.setViewport(viewport);
   return page;
+}
+
+// A watched page in a browser profile of its own, made with `options`.
+async function freshPage(browser, viewport = DESKTOP, options = {}) {
+  const context = await browser.createBrowserContext(options);
+  return { context, page: await newPage(context, viewport) };
+}
+
+// No page asked for anything outside the site or broke its policy.
+function checkWatchedPages() {
+  if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
+  if (policyViolations.length > 0) throw new Failure('the page broke its policy: ' + policyViolations.join('; '));
 }
 
 // From the main menu through the name and the backstory to the first turn.
@@ -291,19 +273,24 @@ async function recordOutput(page) {
   });
 }
 
-// A browser that refuses IndexedDB (storage blocked for the site): the road's
-// first save says why it failed and play goes on; after a reload there is
-// no save to load.
-async function playWithStorageRefused(browser) {
-  const context = await browser.createBrowserContext();
-  const page = await newPage(context);
-  await page.evaluateOnNewDocument(() => {
-    Object.defineProperty(window, 'indexedDB', {
+// From the next document on, the page's `storage` (indexedDB, localStorage)
+// throws as a browser that blocks storage for the site does.
+async function blockStorage(page, storage) {
+  await page.evaluateOnNewDocument((name) => {
+    Object.defineProperty(window, name, {
       get() {
         throw new DOMException('Storage is blocked for this site', 'SecurityError');
       },
     });
-  });
+  }, storage);
+}
+
+// A browser that refuses IndexedDB (storage blocked for the site): the road's
+// first save says why it failed and play goes on; after a reload there is
+// no save to load.
+async function playWithStorageRefused(browser) {
+  const { context, page } = await freshPage(browser);
+  await blockStorage(page, 'indexedDB');
   await loadPage(page);
   await typeLine(page, '1');
   await waitForScreen(page, 'the name prompt', (r) => r.length > 0 && r[r.length - 1] === '>');
@@ -379,8 +366,7 @@ async function checkLayouts(browser) {
     { what: 'wide screen 1920x1080', viewport: { width: 1920, height: 1080 }, centred: true },
   ];
   for (const { what, viewport, centred } of cases) {
-    const context = await browser.createBrowserContext();
-    const page = await newPage(context, viewport);
+    const { context, page } = await freshPage(browser, viewport);
     await loadPage(page);
     const layout = await layoutOf(page);
     checkLayout(what, layout);
@@ -489,11 +475,7 @@ async function keyboardWanted(page) {
 
 // Waits until the page asks for the on-screen keyboard, or no longer does.
 async function waitForKeyboard(page, wanted, what) {
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  while ((await keyboardWanted(page)) !== wanted) {
-    if (Date.now() > deadline) throw new Failure(what);
-    await sleep(30);
-  }
+  await pollUntil(() => keyboardWanted(page), (now) => now === wanted, () => what);
 }
 
 // A picture of 64 columns, the second line with an escape that would make
@@ -508,8 +490,7 @@ async function plantPictures(page) {
 }
 
 async function playOnAPhone(browser) {
-  const context = await browser.createBrowserContext();
-  const page = await newPage(context, PHONE);
+  const { context, page } = await freshPage(browser, PHONE);
   await loadPage(page);
   checkLayout('phone 390x844', await layoutOf(page));
   if (await keyboardWanted(page)) throw new Failure('the keyboard opens at the main menu');
@@ -573,14 +554,10 @@ async function playOnAPhone(browser) {
 
 // --- The save in and out -----------------------------------------------------
 
-async function saveMessage(page, what, test) {
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  for (;;) {
-    const text = await page.$eval('#save-message', (element) => element.textContent);
-    if (test(text)) return text;
-    if (Date.now() > deadline) throw new Failure(`waited for ${what}; the page says "${text}"`);
-    await sleep(30);
-  }
+// Waits until `test` holds for the message beside the save's buttons, and returns it.
+function saveMessage(page, what, test) {
+  const message = () => page.$eval('#save-message', (element) => element.textContent);
+  return pollUntil(message, test, (text) => `waited for ${what}; the page says "${text}"`);
 }
 
 // Clicks "Export save" and returns the downloaded file's bytes.
@@ -589,11 +566,7 @@ async function exportSave(page, folder) {
   fs.rmSync(file, { force: true });
   await page.click('#export-save');
   await saveMessage(page, 'the export', (text) => text.startsWith('Exported'));
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  while (!fs.existsSync(file)) {
-    if (Date.now() > deadline) throw new Failure('no save1.txt was downloaded');
-    await sleep(30);
-  }
+  await pollUntil(() => fs.existsSync(file), Boolean, () => 'no save1.txt was downloaded');
   await sleep(200);  // the download is renamed once complete
   return fs.readFileSync(file);
 }
@@ -640,8 +613,7 @@ async function checkSaveTransfer(browser, savedPage, folder) {
   const tooLarge = path.join(folder, 'huge.txt');
   fs.writeFileSync(tooLarge, Buffer.concat([exported, Buffer.alloc(1024 * 1024, 0x20)]));
 
-  const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
-  const page = await newPage(context);
+  const { context, page } = await freshPage(browser, DESKTOP, { downloadBehavior: { policy: 'allow', downloadPath: folder } });
   await loadPage(page);
   await page.click('#export-save');
   await saveMessage(page, 'the export with no save', (text) => text.startsWith('No save to export'));
@@ -681,8 +653,7 @@ async function checkSaveTransfer(browser, savedPage, folder) {
 async function checkPageSpeaksFirst(browser) {
   const html = await (await fetch(siteUrl)).text();
   if (!html.includes('>Loading Talvoren…</p>')) throw new Failure('the page says nothing while it loads');
-  const context = await browser.createBrowserContext();
-  const page = await newPage(context);
+  const { context, page } = await freshPage(browser);
   await page.evaluateOnNewDocument(() => {
     delete window.WebAssembly;
   });
@@ -696,11 +667,8 @@ async function checkPageSpeaksFirst(browser) {
     script.textContent = 'window.inlineScriptRan = true;';
     document.body.appendChild(script);
   });
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  while (policyViolations.length === 0) {
-    if (Date.now() > deadline) throw new Failure('an inline script broke no policy, or its violation went unseen');
-    await sleep(30);
-  }
+  await pollUntil(() => policyViolations.length > 0, Boolean,
+    () => 'an inline script broke no policy, or its violation went unseen');
   if (await page.evaluate(() => window.inlineScriptRan === true)) throw new Failure('an inline script ran');
   console.log('the policy refuses an inline script: ' + policyViolations.splice(0).join('; '));
   await context.close();
@@ -711,8 +679,7 @@ async function checkPageSpeaksFirst(browser) {
 // After one visit the service worker holds the site: with the server stopped
 // a reload still brings the main menu, and the game plays.
 async function playOffline(browser) {
-  const context = await browser.createBrowserContext();
-  const page = await newPage(context);
+  const { context, page } = await freshPage(browser);
   await loadPage(page);
   const cache = await page.evaluate(async () => {
     await navigator.serviceWorker.ready;
@@ -740,8 +707,7 @@ async function playOffline(browser) {
 
 // The main play runs in a browser profile whose downloads go to `folder`.
 async function play(browser, folder) {
-  const context = await browser.createBrowserContext({ downloadBehavior: { policy: 'allow', downloadPath: folder } });
-  const page = await newPage(context);
+  const { context, page } = await freshPage(browser, DESKTOP, { downloadBehavior: { policy: 'allow', downloadPath: folder } });
   await loadPage(page);
   const title = await page.title();
   if (title !== TITLE) throw new Failure(`title "${title}"`);
@@ -804,56 +770,31 @@ async function play(browser, folder) {
   return page;
 }
 
-async function main() {
-  const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-  });
-  let page = null;
-  let failed = false;
+async function main(browser) {
+  await checkPageSpeaksFirst(browser);
+  await playWithStorageRefused(browser);
+  await playOnAPhone(browser);
+  await checkLayouts(browser);
+  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'talvoren-web-'));
+  let page;
   try {
-    await checkPageSpeaksFirst(browser);
-    await playWithStorageRefused(browser);
-    await playOnAPhone(browser);
-    await checkLayouts(browser);
-    const downloads = fs.mkdtempSync(path.join(os.tmpdir(), 'talvoren-web-'));
-    try {
-      page = await play(browser, downloads);
-    } finally {
-      fs.rmSync(downloads, { recursive: true, force: true });
-    }
-    await playOffline(browser);
-    if (outsideRequests.length > 0) throw new Failure('requests outside the site: ' + outsideRequests.join(' '));
-    if (policyViolations.length > 0) throw new Failure('the page broke its policy: ' + policyViolations.join('; '));
-    console.log('browser play: all checks passed');
-  } catch (error) {
-    failed = true;
-    console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
-    const pages = [];
-    for (const context of browser.browserContexts()) pages.push(...(await context.pages()));
-    page = pages[pages.length - 1];
-    if (page) {
-      try {
-        console.log('--- terminal text ---\n' + (await screenRows(page)).join('\n') + '\n---');
-      } catch (ignored) {
-        console.log('(the terminal could not be read)');
-      }
-    }
+    page = await play(browser, downloads);
+  } finally {
+    fs.rmSync(downloads, { recursive: true, force: true });
   }
-  if (page && screenshotPath) await page.screenshot({ path: screenshotPath }).catch(() => {});
-  await browser.close();
-  process.exit(failed ? 1 : 0);
+  await playOffline(browser);
+  checkWatchedPages();
+  console.log('browser play: all checks passed');
+  if (screenshotPath) await page.screenshot({ path: screenshotPath }).catch(() => {});
 }
 
 // Run as a script it plays; required, it lends its helpers to the page's
 // other checks (tests/web/page_access.cjs) and to bench/web_play.cjs.
 if (require.main === module) {
-  main();
+  runChecks(main, (browser) => showLastPage(browser, screenshotPath));
 } else {
   module.exports = {
-    Failure, sleep, screenRows, waitForScreen, showsText, atPause, atTurn, typeLine, passPausesUntil,
-    pressEnterAtPause, loadPage, newPage, healOnce, gradeOnScreen, playIntoFirstFight, pointAt, saveMessage,
-    importFile, keyboardPlay, touchPlay, outsideRequests, policyViolations, PHONE, MAIN_MENU, PAUSE, STEP_TIMEOUT_MS,
+    atPause, atTurn, typeLine, passPausesUntil, loadPage, newPage, freshPage, checkWatchedPages, healOnce,
+    gradeOnScreen, playIntoFirstFight, saveMessage, blockStorage, touchPlay, pageErrors, PHONE, MAIN_MENU,
   };
 }

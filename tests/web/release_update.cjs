@@ -12,17 +12,13 @@ const crypto = require('crypto');
 const fs = require('fs');
 const path = require('path');
 const zlib = require('zlib');
-const puppeteer = require('puppeteer-core');
+const { STEP_TIMEOUT_MS, Failure, screenRows, lastRows, pollUntil, runChecks } = require('./screen.cjs');
 
 const [siteUrl, work, builtSite] = process.argv.slice(2);
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-const STEP_TIMEOUT_MS = 20000;
 const MAIN_MENU = '[1] New Game';
 const NAME_PROMPT = 'What is your name?';
 // A save that Load Game continues: Ana on the road.
 const SAVE = 'Act 1\nAna\n1\n5\n5\n5\n0\n0\n25\n50\n0\n1\n1\n0';
-
-class Failure extends Error {}
 
 const sha256 = (bytes) => crypto.createHash('sha256').update(bytes).digest('hex');
 
@@ -71,27 +67,11 @@ function deploy(folder) {
 
 // --- The page ----------------------------------------------------------------
 
-async function screenText(page) {
-  return page.evaluate(() => {
-    if (!window.term) return '';
-    const buffer = window.term.buffer.active;
-    const rows = [];
-    for (let y = 0; y < window.term.rows; ++y) {
-      const line = buffer.getLine(buffer.viewportY + y);
-      rows.push(line ? line.translateToString(true).trimEnd() : '');
-    }
-    return rows.join('\n').trimEnd();
-  });
-}
+const screenText = async (page) => lastRows(await screenRows(page)).join('\n');
 
-async function waitFor(page, what, test) {
-  const deadline = Date.now() + STEP_TIMEOUT_MS;
-  for (;;) {
-    const ok = await test().catch(() => false);  // a page between two documents
-    if (ok) return;
-    if (Date.now() > deadline) throw new Failure(`waited ${STEP_TIMEOUT_MS} ms for ${what}`);
-    await new Promise((resolve) => setTimeout(resolve, 30));
-  }
+// Waits until `test()` holds; one that throws (a page between two documents) does not yet.
+function waitFor(page, what, test) {
+  return pollUntil(() => test().catch(() => false), Boolean, () => `waited ${STEP_TIMEOUT_MS} ms for ${what}`);
 }
 
 const showing = (page, text) => async () => (await screenText(page)).includes(text);
@@ -262,27 +242,17 @@ async function main() {
   }
   console.log(`releases: ${old.version} (${old.cache}) and ${next.version} (${next.cache})`);
 
-  const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-  });
-  let failed = false;
-  try {
+  await runChecks(async (browser) => {
     await returningPlayer(browser, old, next, half);
     await gameOpenDuringDeploy(browser, old, next);
     console.log('release update: all checks passed');
-  } catch (error) {
-    failed = true;
-    console.log('FAILED: ' + (error instanceof Failure ? error.message : error.stack));
+  }, async (browser) => {
     for (const context of browser.browserContexts()) {
       for (const page of await context.pages()) {
         console.log(`--- ${await page.title().catch(() => '?')} ---\n` + (await screenText(page).catch(() => '?')));
       }
     }
-  }
-  await browser.close();
-  process.exit(failed ? 1 : 0);
+  });
 }
 
 main();
